@@ -1,0 +1,68 @@
+# Shared by the run, test and benchmark commands: installs what is missing, builds,
+# and makes a private Wine prefix on a private X display. Sourced, not run.
+set -euo pipefail
+
+QUORVANE_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+BUILD_DIR=${BUILD_DIR:-$QUORVANE_ROOT/build}
+
+PACKAGES=(cmake make g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
+    mingw-w64-i686-dev googletest wine wine32:i386 xvfb xauth x11-utils fonts-wine
+    imagemagick python3 python3-pil)
+
+install_packages() {
+    if [ "$(uname -s)" != Linux ] || ! command -v dpkg >/dev/null; then return 0; fi
+    local missing=() p
+    dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+    for p in "${PACKAGES[@]}"; do
+        dpkg-query -W -f='${db:Status-Status}' "$p" 2>/dev/null | grep -qx installed || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    apt-get update -q >/dev/null
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+build() {
+    cmake -S "$QUORVANE_ROOT" -B "$BUILD_DIR" \
+        -DCMAKE_TOOLCHAIN_FILE="$QUORVANE_ROOT/cmake/mingw-i686.cmake" >/dev/null
+    cmake --build "$BUILD_DIR" -j "$(nproc)" "$@"
+}
+
+# A fresh prefix and display for this run only; cleanup ends what was started here.
+WINE_TMP=""
+XVFB_PID=""
+cleanup_wine() {
+    if [ -n "$WINE_TMP" ]; then
+        WINEPREFIX=$WINE_TMP/prefix wineserver -k >/dev/null 2>&1 || true
+        WINEPREFIX=$WINE_TMP/prefix wineserver -w >/dev/null 2>&1 || true
+        rm -rf "$WINE_TMP"
+    fi
+    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
+}
+
+start_private_display() {
+    local fdfile=$WINE_TMP/display
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fdfile" >/dev/null 2>&1 &
+    XVFB_PID=$!
+    local i
+    for i in $(seq 100); do
+        [ -s "$fdfile" ] && break
+        sleep 0.05
+    done
+    export DISPLAY=":$(head -n1 "$fdfile")"
+}
+
+start_private_wine() {
+    WINE_TMP=$(mktemp -d /tmp/quorvane-wine.XXXXXX)
+    trap cleanup_wine EXIT
+    [ "${1:-}" = private-display ] && start_private_display
+    export WINEPREFIX=$WINE_TMP/prefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    # Wine's background processes start here, not inside a test: they would hold CTest's pipes.
+    wineserver -p </dev/null >/dev/null 2>&1
+    wine wineboot -i </dev/null >/dev/null 2>&1
+    # Wine 8 as Debian packs it looks for its own fonts (MS Sans Serif, Marlett, Tahoma)
+    # only in the prefix's Fonts folder, where Windows keeps them; put them there.
+    cp -n /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+    # Without a window manager every window close waits 2 s for one.
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+}

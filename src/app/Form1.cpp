@@ -1,0 +1,276 @@
+#include "app/Form1.h"
+
+#include "app/CommandLine.h"
+#include "app/FileChoice.h"
+#include "app/Launch.h"
+#include "paths/Procedures.h"
+#include "resource.h"
+#include "settings/RegistreWin.h"
+
+namespace {
+
+constexpr wchar_t kClassName[] = L"QuorvaneForm1";
+constexpr wchar_t kCaption[] = L"Ostrafel Frontend 1.2";
+constexpr COLORREF kBackColor = RGB(1, 0, 66);
+constexpr COLORREF kLabelColor = RGB(255, 255, 255);
+constexpr int kTwipsPerInch = 1440;
+
+// Geometry in twips; pixels follow the screen's dots per inch.
+constexpr SIZE kClientSize = {3540, 2070};
+
+struct Placement {
+    int left, top, width, height;
+};
+
+struct ControlSpec {
+    int id;
+    const wchar_t* windowClass;
+    const wchar_t* text;
+    DWORD style;
+    DWORD exStyle;
+    Placement place;
+};
+
+// In tab order.
+constexpr ControlSpec kControls[] = {
+    {IDC_BINFILE, L"EDIT", L"", ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, {120, 360, 2775, 285}},
+    {IDC_COMMAND1, L"BUTTON", L"...", BS_PUSHBUTTON, 0, {3000, 360, 375, 285}},
+    {IDC_DEST, L"EDIT", L"", ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, {120, 1080, 2775, 285}},
+    {IDC_COMMAND2, L"BUTTON", L"...", BS_PUSHBUTTON, 0, {3000, 1080, 375, 285}},
+    {IDC_COMMAND3, L"BUTTON", L"by Ravelyn -=GO=-", BS_PUSHBUTTON, 0, {120, 1560, 3255, 375}},
+};
+
+// Drawn on the window's own surface, beneath the controls.
+struct LabelSpec {
+    const wchar_t* caption;
+    Placement place;
+};
+constexpr LabelSpec kLabels[] = {
+    {L"Choose your Bin file", {120, 120, 1455, 255}},
+    {L"Choose the destination", {120, 840, 2175, 255}},
+};
+
+constexpr wchar_t kFieldMissing[] = L"Bin file or destination file are missing\rPlease check";
+constexpr wchar_t kLaunchFailed[] = L"An error has occured\rCheck your filenames";
+
+std::wstring WindowText(HWND window) {
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+}  // namespace
+
+int Form1::Px(int twips) const { return MulDiv(twips, state_.dpi, kTwipsPerInch); }
+
+bool Form1::Create(HINSTANCE instance) {
+    state_.instance = instance;
+    state_.backColor.reset(CreateSolidBrush(kBackColor));
+
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = WindowProc;
+    wc.hInstance = instance;
+    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_QUORVANE));
+    wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512) /* IDC_ARROW */);
+    wc.lpszClassName = kClassName;
+    if (!RegisterClassExW(&wc)) return false;
+
+    HDC screen = GetDC(nullptr);
+    state_.dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+
+    // The outer size follows from the client area on whatever frame the platform draws.
+    constexpr DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+    RECT outer = {0, 0, Px(kClientSize.cx), Px(kClientSize.cy)};
+    AdjustWindowRectEx(&outer, style, FALSE, 0);
+    state_.outerSize = {outer.right - outer.left, outer.bottom - outer.top};
+    const int x = (GetSystemMetrics(SM_CXSCREEN) - state_.outerSize.cx) / 2;
+    const int y = (GetSystemMetrics(SM_CYSCREEN) - state_.outerSize.cy) / 2;
+
+    return CreateWindowExW(0, kClassName, kCaption, style, x, y, state_.outerSize.cx,
+                           state_.outerSize.cy, nullptr, nullptr, instance, this) != nullptr;
+}
+
+void Form1::Show(int showCommand) {
+    ShowWindow(state_.hwnd, showCommand);
+    UpdateWindow(state_.hwnd);
+}
+
+LRESULT CALLBACK Form1::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* form = static_cast<Form1*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        form->state_.hwnd = hwnd;
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+    }
+    auto* form = reinterpret_cast<Form1*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    return form ? form->HandleMessage(message, wParam, lParam)
+                : DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CREATE:
+        OnCreate();
+        return 0;
+    case WM_SIZE:
+        Form_Resize(wParam);
+        return 0;
+    case WM_ERASEBKGND:
+        return 1;  // OnPaint covers the whole client area
+    case WM_PAINT:
+        OnPaint();
+        return 0;
+    case WM_ACTIVATE:
+        OnActivate(wParam);
+        return 0;
+    case WM_COMMAND:
+        OnCommand(LOWORD(wParam), HIWORD(wParam));
+        return 0;
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcW(state_.hwnd, message, wParam, lParam);
+}
+
+void Form1::OnCreate() {
+    state_.font.reset(CreateFontW(-MulDiv(8, state_.dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE,
+                                  FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                  DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"MS Sans Serif"));
+    state_.picture = LoadJpegResource(state_.instance, IDR_BACKGROUND);
+
+    HWND* const slots[] = {&state_.BinFile, &state_.Command1, &state_.Dest, &state_.Command2,
+                           &state_.Command3};
+    for (size_t i = 0; i < std::size(kControls); ++i) {
+        const ControlSpec& c = kControls[i];
+        HWND control = CreateWindowExW(
+            c.exStyle, c.windowClass, c.text, WS_CHILD | WS_VISIBLE | WS_TABSTOP | c.style,
+            Px(c.place.left), Px(c.place.top), Px(c.place.width), Px(c.place.height), state_.hwnd,
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), state_.instance, nullptr);
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(state_.font.get()), FALSE);
+        *slots[i] = control;
+    }
+    // The fields take any length; the platform's default would stop typing at 32,767.
+    SendMessageW(state_.BinFile, EM_SETLIMITTEXT, 0, 0);
+    SendMessageW(state_.Dest, EM_SETLIMITTEXT, 0, 0);
+
+    Form_Load();
+}
+
+void Form1::Form_Load() {
+    state_.InitDirOpen = GetRegString(kSettingsRoot, kSettingsKey, L"FolderOpen");
+    state_.InitDirRec = GetRegString(kSettingsRoot, kSettingsKey, L"FolderRec");
+}
+
+void Form1::Form_Resize(WPARAM sizeType) {
+    // Minimized and maximized windows keep the platform's size; the normal state is fixed.
+    if (sizeType != SIZE_RESTORED) return;
+    RECT r;
+    GetWindowRect(state_.hwnd, &r);
+    if (r.right - r.left != state_.outerSize.cx || r.bottom - r.top != state_.outerSize.cy)
+        SetWindowPos(state_.hwnd, nullptr, 0, 0, state_.outerSize.cx, state_.outerSize.cy,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Form1::OnPaint() {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(state_.hwnd, &ps);
+    RECT client;
+    GetClientRect(state_.hwnd, &client);
+    FillRect(dc, &client, state_.backColor.get());
+    DrawPicture(dc, state_.picture);
+
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, kLabelColor);
+    HGDIOBJ oldFont = SelectObject(dc, state_.font.get());
+    for (const LabelSpec& label : kLabels) {
+        RECT r = {Px(label.place.left), Px(label.place.top), Px(label.place.left + label.place.width),
+                  Px(label.place.top + label.place.height)};
+        DrawTextW(dc, label.caption, -1, &r, DT_LEFT | DT_WORDBREAK | DT_NOPREFIX);
+    }
+    SelectObject(dc, oldFont);
+    EndPaint(state_.hwnd, &ps);
+}
+
+void Form1::OnActivate(WPARAM wParam) {
+    // A plain window does not keep its focused control across activation: do it here.
+    if (LOWORD(wParam) == WA_INACTIVE) {
+        HWND focus = GetFocus();
+        if (focus && IsChild(state_.hwnd, focus)) state_.lastFocus = focus;
+    } else {
+        SetFocus(state_.lastFocus ? state_.lastFocus : state_.BinFile);
+    }
+}
+
+void Form1::OnCommand(int id, int code) {
+    if (id == IDOK) {
+        // Enter from the dialog keys: a focused button is pressed; elsewhere it does nothing.
+        HWND focus = GetFocus();
+        if (focus == state_.Command1 || focus == state_.Command2 || focus == state_.Command3)
+            OnCommand(GetDlgCtrlID(focus), BN_CLICKED);
+        return;
+    }
+    if (code != BN_CLICKED) return;
+    switch (id) {
+    case IDC_COMMAND1: Command1_Click(); break;
+    case IDC_COMMAND2: Command2_Click(); break;
+    case IDC_COMMAND3: Command3_Click(); break;
+    }
+}
+
+bool Form1::PreTranslateMessage(MSG& msg) {
+    if (msg.hwnd == state_.Dest) {
+        if (msg.message == WM_CHAR) Dest_KeyPress(static_cast<wchar_t>(msg.wParam));
+        // Enter stays with the field: the dialog keys would turn it into IDOK.
+        const bool enter = (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN) ||
+                           (msg.message == WM_CHAR && msg.wParam == L'\r');
+        if (enter) return false;
+    }
+    return IsDialogMessageW(state_.hwnd, &msg);
+}
+
+void Form1::Dest_KeyPress(wchar_t keyAscii) {
+    if (keyAscii == L'\r') Command3_Click();
+}
+
+void Form1::Command1_Click() {
+    Browse(state_.InitDirOpen, L"Open", false, state_.BinFile, L"FolderOpen");
+}
+
+void Form1::Command2_Click() {
+    Browse(state_.InitDirRec, L"Save As", true, state_.Dest, L"FolderRec");
+}
+
+void Form1::Browse(const std::wstring& initDir, const wchar_t* title, bool save, HWND field,
+                   const wchar_t* valueName) {
+    CommonDialog& dialog = state_.dlgCommonDialog;
+    dialog.InitDir = initDir;
+    dialog.DialogTitle = title;
+    dialog.Filter = kBinFilter;
+    if (!(save ? dialog.ShowSave(state_.hwnd) : dialog.ShowOpen(state_.hwnd))) return;
+
+    SetWindowTextW(field, dialog.FileName.c_str());
+    std::wstring folder = dialog.FileName;
+    StripFileName(folder);
+    SaveRegString(kSettingsRoot, kSettingsKey, valueName, folder);
+}
+
+void Form1::Command3_Click() {
+    const std::wstring destPath = WindowText(state_.Dest);
+    const std::wstring inputPath = WindowText(state_.BinFile);
+    if (inputPath.empty() || destPath.empty()) {
+        ShowError(kFieldMissing);
+        return;
+    }
+    if (!LaunchTool(BuildCommandLine(inputPath, destPath))) {
+        ShowError(kLaunchFailed);
+        return;
+    }
+    // The tool runs on by itself; nothing is saved and no further event runs.
+    ExitProcess(0);
+}
+
+void Form1::ShowError(const wchar_t* text) {
+    MessageBoxW(state_.hwnd, text, L"Error", MB_OK | MB_ICONSTOP);
+}

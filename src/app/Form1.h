@@ -1,0 +1,57 @@
+// The program's only window: two labelled path fields, two browse buttons and the run button.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "app/CommonDialog.h"
+#include "app/Picture.h"
+#include "common/Unique.h"
+
+class Form1 {
+public:
+    // Creates the window and its controls (running the load step), not yet shown.
+    bool Create(HINSTANCE instance);
+    void Show(int showCommand);
+
+    // Keyboard handling ahead of dispatch, for the message loop: true when it handled msg.
+    bool PreTranslateMessage(MSG& msg);
+
+private:
+    struct State {
+        HINSTANCE instance{};
+        HWND hwnd{};
+        HWND BinFile{}, Command1{}, Dest{}, Command2{}, Command3{};
+        int dpi = 96;
+        SIZE outerSize{};
+        UniqueGdi<HFONT> font;
+        UniqueGdi<HBRUSH> backColor;
+        Picture picture;
+        HWND lastFocus{};  // given back when the window is activated again
+        // Starting folders of the two dialogs, read once at load.
+        std::wstring InitDirOpen, InitDirRec;
+        CommonDialog dlgCommonDialog;
+    };
+
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+    void OnCreate();
+    void OnPaint();
+    void OnActivate(WPARAM wParam);
+    void OnCommand(int id, int code);
+    void Form_Load();
+    void Form_Resize(WPARAM sizeType);
+    void Command1_Click();
+    void Command2_Click();
+    void Command3_Click();
+    void Dest_KeyPress(wchar_t keyAscii);
+
+    void Browse(const std::wstring& initDir, const wchar_t* title, bool save, HWND field,
+                const wchar_t* valueName);
+    void ShowError(const wchar_t* text);
+    int Px(int twips) const;
+
+    State state_;
+};

@@ -1,0 +1,18 @@
+// Process entry: the main window is the start-up object; everything else runs in its events.
+#include <windows.h>
+
+#include "app/Form1.h"
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+    Form1 form;
+    if (!form.Create(instance)) return 1;
+    form.Show(showCommand);
+
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        if (form.PreTranslateMessage(msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return static_cast<int>(msg.wParam);
+}

@@ -1,0 +1,333 @@
+#include "Driver.h"
+
+#include <shellapi.h>
+
+namespace e2e {
+
+namespace {
+
+constexpr UINT kMarkerLimit = 0x1F2E3D;  // an edit-field limit the program never sets itself
+
+struct Search {
+    DWORD pid;
+    const wchar_t* windowClass;
+    const wchar_t* caption;
+    HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<Search*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    wchar_t className[64] = {};
+    GetClassNameW(window, className, 64);
+    if (pid == search->pid && IsWindowVisible(window) &&
+        (!search->windowClass || wcscmp(className, search->windowClass) == 0) &&
+        WindowTextOf(window) == search->caption) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND FindTopWindow(DWORD pid, const wchar_t* windowClass, const std::wstring& caption) {
+    Search search{pid, windowClass, caption.c_str(), nullptr};
+    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+void RemoveTree(const std::wstring& folder) {
+    // SHFileOperation wants a double-NUL-terminated list.
+    std::wstring from = folder.substr(0, folder.size() - 1) + L'\0';
+    SHFILEOPSTRUCTW op{};
+    op.wFunc = FO_DELETE;
+    op.pFrom = from.c_str();
+    op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
+    SHFileOperationW(&op);
+}
+
+UniqueHandle OpenFile(const std::wstring& path, DWORD access, DWORD disposition) {
+    HANDLE file = CreateFileW(path.c_str(), access, FILE_SHARE_READ, nullptr, disposition, 0, nullptr);
+    return UniqueHandle(file == INVALID_HANDLE_VALUE ? nullptr : file);
+}
+
+double RedShareOf(HWND icon) {
+    RECT r;
+    if (!icon || !GetWindowRect(icon, &r)) return 0;
+    const Capture capture(r);
+    int red = 0;
+    for (int y = 0; y < capture.height(); ++y)
+        for (int x = 0; x < capture.width(); ++x) {
+            const COLORREF c = capture.at(x, y);
+            if (GetRValue(c) > 150 && GetGValue(c) < 100 && GetBValue(c) < 100) ++red;
+        }
+    const int total = capture.width() * capture.height();
+    return total ? static_cast<double>(red) / total : 0;
+}
+
+}  // namespace
+
+Capture::Capture(const RECT& onScreen)
+    : width_(onScreen.right - onScreen.left), height_(onScreen.bottom - onScreen.top),
+      pixels_(static_cast<size_t>(width_) * height_) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width_;
+    info.bmiHeader.biHeight = -height_;  // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    UniqueGdi<HBITMAP> bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    UniqueMemoryDc memory(CreateCompatibleDC(nullptr));
+    if (!bitmap || !memory) return;
+    HGDIOBJ old = SelectObject(memory.get(), bitmap.get());
+    HDC screen = GetDC(nullptr);
+    BitBlt(memory.get(), 0, 0, width_, height_, screen, onScreen.left, onScreen.top, SRCCOPY);
+    ReleaseDC(nullptr, screen);
+    GdiFlush();
+    CopyMemory(pixels_.data(), bits, pixels_.size() * sizeof(DWORD));
+    SelectObject(memory.get(), old);
+}
+
+COLORREF Capture::at(int x, int y) const {
+    const DWORD bgr = pixels_[static_cast<size_t>(y) * width_ + x];
+    return RGB((bgr >> 16) & 0xFF, (bgr >> 8) & 0xFF, bgr & 0xFF);
+}
+
+RECT ClientRectOnScreen(HWND window) {
+    RECT r;
+    GetClientRect(window, &r);
+    MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+bool WaitUntil(DWORD timeoutMs, const std::function<bool()>& condition) {
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (;;) {
+        if (condition()) return true;
+        if (GetTickCount64() > deadline) return false;
+        Sleep(10);
+    }
+}
+
+std::wstring WindowTextOf(HWND window) {
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kTimeoutMs, &length))
+        return L"<no answer>";
+    std::wstring text(length + 1, L'\0');
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                        SMTO_ABORTIFHUNG, kTimeoutMs, &copied);
+    text.resize(copied);
+    return text;
+}
+
+std::wstring BuildFolder() {
+    wchar_t self[MAX_PATH];
+    std::wstring path(self, GetModuleFileNameW(nullptr, self, MAX_PATH));
+    return path.substr(0, path.find_last_of(L'\\') + 1);
+}
+
+ScratchFolder::ScratchFolder() {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    static unsigned counter = 0;
+    path_ = std::wstring(temp) + L"quorvane-e2e-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+            std::to_wstring(++counter) + L"\\";
+    CreateDirectoryW(path_.c_str(), nullptr);
+}
+
+ScratchFolder::~ScratchFolder() { RemoveTree(path_); }
+
+std::wstring ScratchFolder::MakeDir(const std::wstring& relative) {
+    std::wstring full = path_;
+    size_t start = 0;
+    while (start < relative.size()) {
+        size_t end = relative.find(L'\\', start);
+        if (end == std::wstring::npos) end = relative.size();
+        full += relative.substr(start, end - start) + L"\\";
+        CreateDirectoryW(full.c_str(), nullptr);
+        start = end + 1;
+    }
+    return full;
+}
+
+void ScratchFolder::CopyIn(const std::wstring& fileInBuild, const std::wstring& as) {
+    const std::wstring target = path_ + (as.empty() ? fileInBuild : as);
+    ASSERT_TRUE(CopyFileW((BuildFolder() + fileInBuild).c_str(), target.c_str(), FALSE))
+        << "copying " << testing::internal::String::ShowWideCString(fileInBuild.c_str());
+}
+
+std::vector<std::wstring> RecordAll(const Record& record, const std::wstring& name) {
+    std::vector<std::wstring> values;
+    auto range = record.equal_range(name);
+    for (auto it = range.first; it != range.second; ++it) values.push_back(it->second);
+    return values;
+}
+
+std::wstring RecordOne(const Record& record, const std::wstring& name) {
+    auto it = record.find(name);
+    return it == record.end() ? L"<missing>" : it->second;
+}
+
+bool WaitForRecord(const std::wstring& folder, Record& record, DWORD timeoutMs) {
+    const std::wstring path = folder + L"kx-record.txt";
+    if (!WaitUntil(timeoutMs, [&] { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }))
+        return false;
+    UniqueHandle file = OpenFile(path, GENERIC_READ, OPEN_EXISTING);
+    if (!file) return false;
+    std::wstring text(GetFileSize(file.get(), nullptr) / sizeof(wchar_t), L'\0');
+    DWORD read = 0;
+    ReadFile(file.get(), text.data(), static_cast<DWORD>(text.size() * sizeof(wchar_t)), &read, nullptr);
+    record.clear();
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find(L'\n', start);
+        if (end == std::wstring::npos) end = text.size();
+        const std::wstring line = text.substr(start, end - start);
+        const size_t eq = line.find(L'=');
+        if (eq != std::wstring::npos) record.emplace(line.substr(0, eq), line.substr(eq + 1));
+        start = end + 1;
+    }
+    return true;
+}
+
+App::App(const std::wstring& folder) {
+    std::wstring commandLine = L"\"" + folder + L"Quorvane.exe\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION created{};
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.c_str(), &startup, &created)) {
+        ADD_FAILURE() << "Quorvane.exe did not start: error " << GetLastError();
+        return;
+    }
+    process_.reset(created.hProcess);
+    UniqueHandle thread(created.hThread);
+    pid_ = created.dwProcessId;
+    tid_ = created.dwThreadId;
+    WaitForInputIdle(process_.get(), kTimeoutMs);
+    // The window may show a little after the process first goes idle.
+    WaitUntil(kTimeoutMs, [&] { return (window_ = FindTopWindow(pid_, nullptr, kCaption)) != nullptr; });
+    if (!window_) ADD_FAILURE() << "the main window did not appear";
+}
+
+App::~App() {
+    if (Running()) {
+        TerminateProcess(process_.get(), 1);
+        WaitForSingleObject(process_.get(), kTimeoutMs);
+    }
+}
+
+bool App::Running() const {
+    return process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT;
+}
+
+bool App::WaitForExit(DWORD timeoutMs) {
+    return process_ && WaitForSingleObject(process_.get(), timeoutMs) == WAIT_OBJECT_0;
+}
+
+void App::SetText(int id, const std::wstring& text) {
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(control(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
+                        SMTO_ABORTIFHUNG, kTimeoutMs, &result);
+}
+
+std::wstring App::Text(int id) const { return WindowTextOf(control(id)); }
+
+void App::Click(int id) { PostMessageW(control(id), BM_CLICK, 0, 0); }
+
+void App::PostKey(int id, WORD vk) {
+    const UINT scan = MapVirtualKeyW(vk, 0 /* MAPVK_VK_TO_VSC */);
+    PostMessageW(control(id), WM_KEYDOWN, vk, 1 | (scan << 16));
+    PostMessageW(control(id), WM_KEYUP, vk, 1 | (scan << 16) | 0xC0000000u);
+}
+
+void App::PostChar(int id, wchar_t c) { PostMessageW(control(id), WM_CHAR, c, 1); }
+
+void App::Settle() {
+    // Twice: a key handled in the first round may post its character for the second.
+    HWND field = control(IDC_BINFILE);
+    for (int round = 0; round < 2; ++round) {
+        PostMessageW(field, EM_SETLIMITTEXT, kMarkerLimit, 0);
+        EXPECT_TRUE(WaitUntil(kTimeoutMs, [&] {
+            DWORD_PTR limit = 0;
+            SendMessageTimeoutW(field, EM_GETLIMITTEXT, 0, 0, SMTO_ABORTIFHUNG, kTimeoutMs, &limit);
+            return limit == kMarkerLimit;
+        })) << "the program did not handle its posted input";
+        DWORD_PTR ignored = 0;
+        SendMessageTimeoutW(field, EM_SETLIMITTEXT, 0, 0, SMTO_ABORTIFHUNG, kTimeoutMs, &ignored);
+    }
+}
+
+HWND App::WaitForDialog(const std::wstring& caption, DWORD timeoutMs) const {
+    HWND found = nullptr;
+    WaitUntil(timeoutMs, [&] { return (found = FindTopWindow(pid_, L"#32770", caption)) != nullptr; });
+    return found;
+}
+
+MessageBoxSeen App::ReadMessageBox(HWND box) const {
+    MessageBoxSeen seen;
+    seen.box = box;
+    seen.caption = WindowTextOf(box);
+    seen.text = WindowTextOf(GetDlgItem(box, 0xFFFF));
+    seen.owner = GetWindow(box, GW_OWNER);
+    seen.ownerDisabled = !IsWindowEnabled(window_);
+    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        wchar_t className[32] = {};
+        GetClassNameW(child, className, 32);
+        if (_wcsicmp(className, L"Button") == 0 && IsWindowVisible(child)) {
+            ++seen.buttons;
+            if (GetDlgCtrlID(child) == IDOK) seen.okButton = true;
+        }
+    }
+    seen.redShare = RedShareOf(GetDlgItem(box, 0x440));
+    return seen;
+}
+
+void App::CloseMessageBox(HWND box) {
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(WaitUntil(kTimeoutMs, [&] { return !IsWindow(box); })) << "the message box stayed";
+}
+
+void DeleteSettings() { RegDeleteTreeW(HKEY_LOCAL_MACHINE, kSettingsKey); RegDeleteKeyW(HKEY_LOCAL_MACHINE, kSettingsKey); }
+
+RegValue ReadSetting(const std::wstring& name) {
+    RegValue value;
+    UniqueHKey key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSettingsKey, 0, KEY_READ, key.put()) != ERROR_SUCCESS)
+        return value;
+    DWORD size = 0;
+    if (RegQueryValueExW(key.get(), name.c_str(), nullptr, &value.type, nullptr, &size) != ERROR_SUCCESS)
+        return value;
+    value.present = true;
+    std::vector<wchar_t> data(size / sizeof(wchar_t) + 1, L'\0');
+    RegQueryValueExW(key.get(), name.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(data.data()), &size);
+    value.text.assign(data.data(), size / sizeof(wchar_t));
+    if (!value.text.empty() && value.text.back() == L'\0') value.text.pop_back();
+    return value;
+}
+
+void WriteSetting(const std::wstring& name, const std::wstring& text) {
+    UniqueHKey key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyW(HKEY_LOCAL_MACHINE, kSettingsKey, key.put()));
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key.get(), name.c_str(), 0, REG_SZ,
+                                            reinterpret_cast<const BYTE*>(text.c_str()),
+                                            static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))));
+}
+
+void SetScreenDpi(DWORD dpi) {
+    UniqueHKey key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", key.put()));
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key.get(), L"LogPixels", 0, REG_DWORD,
+                                            reinterpret_cast<const BYTE*>(&dpi), sizeof dpi));
+}
+
+void TouchFile(const std::wstring& path) {
+    UniqueHandle file = OpenFile(path, GENERIC_WRITE, CREATE_ALWAYS);
+    ASSERT_TRUE(file);
+    DWORD written = 0;
+    WriteFile(file.get(), "bin", 3, &written, nullptr);
+}
+
+}  // namespace e2e

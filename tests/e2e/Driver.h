@@ -1,0 +1,145 @@
+// A small driver for the real program: starts it in a scratch folder, finds its windows,
+// types into its fields, clicks, and reads what it shows. Every wait polls for an
+// observable effect up to a deadline; nothing sleeps a fixed time.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "common/Unique.h"
+#include "resource.h"
+
+namespace e2e {
+
+constexpr DWORD kTimeoutMs = 10000;
+constexpr wchar_t kCaption[] = L"Ostrafel Frontend 1.2";
+
+// Folder of this driver, where the build puts Quorvane.exe and the tool double kx.exe.
+std::wstring BuildFolder();
+
+// A folder of its own for one test, removed with everything in it at the end.
+class ScratchFolder {
+public:
+    ScratchFolder();
+    ~ScratchFolder();
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    const std::wstring& path() const { return path_; }  // ends with a backslash
+    std::wstring MakeDir(const std::wstring& relative);  // returns it with a trailing backslash
+    void CopyIn(const std::wstring& fileInBuild, const std::wstring& as = L"");
+
+private:
+    std::wstring path_;
+};
+
+// The tool double's record: each "name=value" line, names repeated in order.
+using Record = std::multimap<std::wstring, std::wstring>;
+std::vector<std::wstring> RecordAll(const Record& record, const std::wstring& name);
+std::wstring RecordOne(const Record& record, const std::wstring& name);
+// Waits for the tool double to leave its record in folder; false on timeout.
+bool WaitForRecord(const std::wstring& folder, Record& record, DWORD timeoutMs = kTimeoutMs);
+
+struct MessageBoxSeen {
+    HWND box{};
+    std::wstring caption, text;
+    HWND owner{};
+    bool ownerDisabled = false;
+    int buttons = 0;      // push buttons in the box
+    bool okButton = false;
+    double redShare = 0;  // share of the icon's pixels that are clearly red (the stop icon)
+};
+
+// One run of Quorvane.exe from a scratch folder, with that folder as its current folder.
+class App {
+public:
+    explicit App(const std::wstring& folder);
+    ~App();  // ends the process if a test left it running
+    App(const App&) = delete;
+    App& operator=(const App&) = delete;
+
+    HWND window() const { return window_; }
+    HWND control(int id) const { return GetDlgItem(window_, id); }
+    DWORD pid() const { return pid_; }
+
+    void SetText(int id, const std::wstring& text);
+    std::wstring Text(int id) const;
+    void Click(int id);  // posted: a modal box opened by the click must not block the driver
+    void PostKey(int id, WORD vk);  // WM_KEYDOWN/WM_KEYUP through the program's own loop
+    void PostChar(int id, wchar_t c);
+
+    bool WaitForExit(DWORD timeoutMs = kTimeoutMs);
+    bool Running() const;
+    // A #32770 window of this process with this caption, shown; nullptr on timeout.
+    HWND WaitForDialog(const std::wstring& caption, DWORD timeoutMs = kTimeoutMs) const;
+    MessageBoxSeen ReadMessageBox(HWND box) const;
+    void CloseMessageBox(HWND box);
+    // Posted input is handled in order: a round trip through the queue proves it was seen.
+    void Settle();
+
+private:
+    UniqueHandle process_;
+    DWORD pid_ = 0;
+    DWORD tid_ = 0;
+    HWND window_{};
+};
+
+std::wstring WindowTextOf(HWND window);
+bool WaitUntil(DWORD timeoutMs, const std::function<bool()>& condition);
+
+// The program's settings in HKLM\Software\Quorvane, read and reset independently of it.
+constexpr wchar_t kSettingsKey[] = L"Software\\Quorvane";
+void DeleteSettings();
+struct RegValue {
+    bool present = false;
+    DWORD type = 0;
+    std::wstring text;
+};
+RegValue ReadSetting(const std::wstring& name);
+void WriteSetting(const std::wstring& name, const std::wstring& text);
+
+// Screen dots per inch for programs started from now on.
+void SetScreenDpi(DWORD dpi);
+
+// The pixels of a rectangle of the screen, copied once.
+class Capture {
+public:
+    explicit Capture(const RECT& onScreen);
+    COLORREF at(int x, int y) const;  // relative to the rectangle's top-left
+    int width() const { return width_; }
+    int height() const { return height_; }
+
+private:
+    int width_, height_;
+    std::vector<DWORD> pixels_;
+};
+RECT ClientRectOnScreen(HWND window);
+
+// A file of a few bytes, so that the Open dialog finds it.
+void TouchFile(const std::wstring& path);
+
+}  // namespace e2e
+
+namespace e2e {
+
+// Each test gets a clean settings key and a scratch folder holding the program and,
+// unless it asks otherwise, the tool double beside it.
+class AppTest : public testing::Test {
+protected:
+    void SetUp() override {
+        DeleteSettings();
+        scratch.CopyIn(L"Quorvane.exe");
+        if (withTool) scratch.CopyIn(L"kx.exe");
+    }
+    void TearDown() override { DeleteSettings(); }
+
+    bool withTool = true;
+    ScratchFolder scratch;
+};
+
+}  // namespace e2e

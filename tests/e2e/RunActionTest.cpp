@@ -1,0 +1,184 @@
+// The run button and Enter in the destination field: the tool started with both paths
+// exactly as typed, or a message and the window left as it was.
+#include "Driver.h"
+
+namespace e2e {
+namespace {
+
+constexpr wchar_t kFieldMissing[] = L"Bin file or destination file are missing\rPlease check";
+constexpr wchar_t kLaunchFailed[] = L"An error has occured\rCheck your filenames";
+
+// The box is the program's error box: modal over the main window, stop icon, OK alone.
+void ExpectErrorBox(const App& app, HWND box, const wchar_t* text) {
+    ASSERT_TRUE(box) << "no \"Error\" box appeared";
+    const MessageBoxSeen seen = app.ReadMessageBox(box);
+    EXPECT_EQ(text, seen.text);
+    EXPECT_EQ(app.window(), seen.owner);
+    EXPECT_TRUE(seen.ownerDisabled);
+    EXPECT_EQ(1, seen.buttons);
+    EXPECT_TRUE(seen.okButton);
+    EXPECT_GT(seen.redShare, 0.25) << "not the stop icon";
+}
+
+// After a refused run the window is still there, usable, with both fields untouched.
+void ExpectStillOpen(App& app, const std::wstring& input, const std::wstring& dest,
+                     const std::wstring& folder) {
+    EXPECT_TRUE(app.Running());
+    EXPECT_TRUE(IsWindowEnabled(app.window()));
+    EXPECT_EQ(input, app.Text(IDC_BINFILE));
+    EXPECT_EQ(dest, app.Text(IDC_DEST));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((folder + L"kx-record.txt").c_str()));
+}
+
+void RefusesWith(App& app, const std::wstring& folder, const std::wstring& input,
+                 const std::wstring& dest, const wchar_t* message) {
+    app.SetText(IDC_BINFILE, input);
+    app.SetText(IDC_DEST, dest);
+    app.Click(IDC_COMMAND3);
+    HWND box = app.WaitForDialog(L"Error");
+    ExpectErrorBox(app, box, message);
+    if (box) app.CloseMessageBox(box);
+    ExpectStillOpen(app, input, dest, folder);
+}
+
+struct Launched {
+    Record record;
+    bool exited = false;
+};
+
+// Types both paths, presses the run button and collects what the tool double saw.
+Launched RunWith(const std::wstring& folder, const std::wstring& input, const std::wstring& dest) {
+    DeleteFileW((folder + L"kx-record.txt").c_str());
+    App app(folder);
+    Launched result;
+    if (!app.window()) return result;
+    app.SetText(IDC_BINFILE, input);
+    app.SetText(IDC_DEST, dest);
+    app.Click(IDC_COMMAND3);
+    result.exited = app.WaitForExit();
+    EXPECT_TRUE(WaitForRecord(folder, result.record)) << "the tool was not started";
+    return result;
+}
+
+class RunAction : public AppTest {};
+class RunActionWithoutTool : public AppTest {
+protected:
+    RunActionWithoutTool() { withTool = false; }
+};
+
+TEST_F(RunAction, StartsTheToolShownNormallyAndEnds) {
+    const Launched run = RunWith(scratch.path(), L"C:\\img\\game.bin", L"C:\\out\\new.bin");
+    EXPECT_TRUE(run.exited);
+    EXPECT_EQ(L"kx.exe C:\\img\\game.bin C:\\out\\new.bin", RecordOne(run.record, L"cmdline"));
+    const std::vector<std::wstring> args = {L"kx.exe", L"C:\\img\\game.bin", L"C:\\out\\new.bin"};
+    EXPECT_EQ(args, RecordAll(run.record, L"shellarg"));
+    EXPECT_EQ(args, RecordAll(run.record, L"crtarg"));
+    EXPECT_EQ(std::to_wstring(STARTF_USESHOWWINDOW), RecordOne(run.record, L"flags"));
+    EXPECT_EQ(std::to_wstring(SW_SHOWNORMAL), RecordOne(run.record, L"show"));
+}
+
+TEST_F(RunAction, EveryPathArrivesAsOneArgumentExactlyAsTyped) {
+    struct Case {
+        std::wstring input, dest, commandLine;
+    };
+    // Command lines as raw text: what the tool's own parser is handed.
+    const Case cases[] = {
+        {L"C:\\My Images\\a.bin", L"C:\\out dir\\", LR"(kx.exe "C:\My Images\a.bin" "C:\out dir\\")"},
+        {L"C:\\Ελληνικά\\漢字 1.bin", L" ", LR"(kx.exe "C:\Ελληνικά\漢字 1.bin" " ")"},
+        {L"a.bin --force C:\\x", LR"(say "hi"\\".bin)", LR"(kx.exe "a.bin --force C:\x" "say \"hi\"\\\\\".bin")"},
+        {L"\t", L"C:\\x\\\\y", L"kx.exe \"\t\" C:\\x\\\\y"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "command line " << c.commandLine);
+        const Launched run = RunWith(scratch.path(), c.input, c.dest);
+        EXPECT_TRUE(run.exited);
+        EXPECT_EQ(c.commandLine, RecordOne(run.record, L"cmdline"));
+        const std::vector<std::wstring> args = {L"kx.exe", c.input, c.dest};
+        EXPECT_EQ(args, RecordAll(run.record, L"shellarg"));
+        EXPECT_EQ(args, RecordAll(run.record, L"crtarg"));
+    }
+}
+
+TEST_F(RunAction, EnterInTheDestinationFieldRunsAsTheButtonDoes) {
+    {
+        App app(scratch.path());
+        ASSERT_TRUE(app.window());
+        // With a field empty, Enter gives the same message as the button, then Ctrl+M too.
+        app.SetText(IDC_DEST, L"C:\\out\\new.bin");
+        app.PostKey(IDC_DEST, VK_RETURN);
+        HWND box = app.WaitForDialog(L"Error");
+        ExpectErrorBox(app, box, kFieldMissing);
+        if (box) app.CloseMessageBox(box);
+        app.PostChar(IDC_DEST, L'\r');
+        box = app.WaitForDialog(L"Error");
+        ExpectErrorBox(app, box, kFieldMissing);
+        if (box) app.CloseMessageBox(box);
+        ExpectStillOpen(app, L"", L"C:\\out\\new.bin", scratch.path());
+
+        app.SetText(IDC_BINFILE, L"C:\\img\\game.bin");
+        app.PostKey(IDC_DEST, VK_RETURN);
+        EXPECT_TRUE(app.WaitForExit());
+    }
+    Record record;
+    ASSERT_TRUE(WaitForRecord(scratch.path(), record));
+    EXPECT_EQ(L"kx.exe C:\\img\\game.bin C:\\out\\new.bin", RecordOne(record, L"cmdline"));
+}
+
+TEST_F(RunAction, AnEmptyFieldIsRefusedWithAMessage) {
+    App app(scratch.path());
+    ASSERT_TRUE(app.window());
+    RefusesWith(app, scratch.path(), L"", L"C:\\out\\new.bin", kFieldMissing);
+    RefusesWith(app, scratch.path(), L"C:\\img\\game.bin", L"", kFieldMissing);
+    RefusesWith(app, scratch.path(), L"", L"", kFieldMissing);
+}
+
+TEST_F(RunAction, AFocusedRunButtonIsPressedBySpaceOrEnter) {
+    App app(scratch.path());
+    ASSERT_TRUE(app.window());
+    for (int i = 0; i < 4; ++i) {  // BinFile -> Command1 -> Dest -> Command2 -> Command3
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        GetGUIThreadInfo(GetWindowThreadProcessId(app.window(), nullptr), &info);
+        PostMessageW(info.hwndFocus, WM_KEYDOWN, VK_TAB, 0x000F0001);
+        app.Settle();
+    }
+    for (WORD key : {VK_SPACE, VK_RETURN}) {
+        SCOPED_TRACE(testing::Message() << "key " << key);
+        app.PostKey(IDC_COMMAND3, key);
+        HWND box = app.WaitForDialog(L"Error");
+        ExpectErrorBox(app, box, kFieldMissing);
+        if (box) app.CloseMessageBox(box);
+    }
+}
+
+TEST_F(RunActionWithoutTool, NoToolToBeFoundGivesTheLaunchMessage) {
+    App app(scratch.path());
+    ASSERT_TRUE(app.window());
+    RefusesWith(app, scratch.path(), L"C:\\img\\game.bin", L"C:\\out\\new.bin", kLaunchFailed);
+}
+
+TEST_F(RunActionWithoutTool, AFolderNamedLikeTheToolGivesTheLaunchMessage) {
+    scratch.MakeDir(L"kx.exe");
+    App app(scratch.path());
+    ASSERT_TRUE(app.window());
+    RefusesWith(app, scratch.path(), L"C:\\img\\game.bin", L"C:\\out\\new.bin", kLaunchFailed);
+}
+
+TEST_F(RunAction, ACommandLineTooLongForWindowsIsRefused) {
+    App app(scratch.path());
+    ASSERT_TRUE(app.window());
+    const std::wstring longPath = L"C:\\" + std::wstring(40000, L'a') + L".bin";
+    RefusesWith(app, scratch.path(), longPath, L"C:\\out\\new.bin", kLaunchFailed);
+    // The longest line Windows accepts still goes through.
+    const std::wstring fits(32766 - std::wstring(L"kx.exe  C:\\o.bin").size(), L'b');
+    app.SetText(IDC_BINFILE, fits);
+    app.SetText(IDC_DEST, L"C:\\o.bin");
+    app.Click(IDC_COMMAND3);
+    EXPECT_TRUE(app.WaitForExit());
+    Record record;
+    ASSERT_TRUE(WaitForRecord(scratch.path(), record));
+    EXPECT_EQ(32766u, RecordOne(record, L"cmdline").size());
+}
+
+}  // namespace
+}  // namespace e2e

@@ -1,0 +1,259 @@
+// The main window as a user meets it: where everything is, what it shows, and how it
+// answers the keyboard, resizing and closing.
+#include <ole2.h>
+#include <olectl.h>
+
+#include "Driver.h"
+
+namespace e2e {
+namespace {
+
+struct Box {
+    int left, top, width, height;
+};
+
+// A control's place in pixels, relative to the main window's client area.
+Box PlaceOf(HWND control, HWND parent) {
+    RECT r;
+    GetWindowRect(control, &r);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+    return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+void ExpectLayout(const App& app, SIZE client, const Box (&controls)[5]) {
+    RECT c;
+    GetClientRect(app.window(), &c);
+    EXPECT_EQ(client.cx, c.right);
+    EXPECT_EQ(client.cy, c.bottom);
+
+    const int ids[] = {IDC_BINFILE, IDC_COMMAND1, IDC_DEST, IDC_COMMAND2, IDC_COMMAND3};
+    for (int i = 0; i < 5; ++i) {
+        SCOPED_TRACE(testing::Message() << "control " << ids[i]);
+        const Box got = PlaceOf(app.control(ids[i]), app.window());
+        EXPECT_EQ(controls[i].left, got.left);
+        EXPECT_EQ(controls[i].top, got.top);
+        EXPECT_EQ(controls[i].width, got.width);
+        EXPECT_EQ(controls[i].height, got.height);
+    }
+
+    // Centred on the screen.
+    RECT w;
+    GetWindowRect(app.window(), &w);
+    EXPECT_NEAR(GetSystemMetrics(SM_CXSCREEN) / 2, (w.left + w.right) / 2, 1);
+    EXPECT_NEAR(GetSystemMetrics(SM_CYSCREEN) / 2, (w.top + w.bottom) / 2, 1);
+}
+
+HWND FocusOf(const App& app) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(GetWindowThreadProcessId(app.window(), nullptr), &info);
+    return info.hwndFocus;
+}
+
+SIZE OuterSize(HWND window) {
+    RECT r;
+    GetWindowRect(window, &r);
+    return {r.right - r.left, r.bottom - r.top};
+}
+
+bool SizeIs(HWND window, SIZE size) {
+    const SIZE now = OuterSize(window);
+    return now.cx == size.cx && now.cy == size.cy;
+}
+
+// The background picture as the platform decodes it, straight from the executable.
+struct Jpeg {
+    UniqueGdi<HBITMAP> bitmap;
+    UniqueMemoryDc dc;
+    HGDIOBJ old{};
+    ~Jpeg() {
+        if (dc) SelectObject(dc.get(), old);
+    }
+};
+
+void LoadPicture(const std::wstring& exe, Jpeg& jpeg) {
+    HMODULE module = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_TRUE(module);
+    HRSRC info = FindResourceW(module, MAKEINTRESOURCEW(IDR_BACKGROUND), MAKEINTRESOURCEW(10));
+    ASSERT_TRUE(info);
+    const DWORD size = SizeofResource(module, info);
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, size);
+    CopyMemory(GlobalLock(memory), LockResource(LoadResource(module, info)), size);
+    GlobalUnlock(memory);
+    FreeLibrary(module);
+    IStream* stream = nullptr;
+    ASSERT_EQ(S_OK, CreateStreamOnHGlobal(memory, TRUE, &stream));
+    IPicture* picture = nullptr;
+    ASSERT_EQ(S_OK, OleLoadPicture(stream, static_cast<LONG>(size), FALSE, IID_IPicture,
+                                   reinterpret_cast<void**>(&picture)));
+    OLE_HANDLE handle = 0;
+    picture->get_Handle(&handle);
+    jpeg.bitmap.reset(static_cast<HBITMAP>(CopyImage(reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(handle)),
+                                                     IMAGE_BITMAP, 0, 0, 0)));
+    picture->Release();
+    stream->Release();
+    jpeg.dc.reset(CreateCompatibleDC(nullptr));
+    jpeg.old = SelectObject(jpeg.dc.get(), jpeg.bitmap.get());
+}
+
+void ExpectColourNear(COLORREF expected, COLORREF got, int tolerance) {
+    EXPECT_NEAR(GetRValue(expected), GetRValue(got), tolerance);
+    EXPECT_NEAR(GetGValue(expected), GetGValue(got), tolerance);
+    EXPECT_NEAR(GetBValue(expected), GetBValue(got), tolerance);
+}
+
+int WhitePixels(const Capture& shot, RECT area) {
+    int white = 0;
+    for (int y = area.top; y < area.bottom; ++y)
+        for (int x = area.left; x < area.right; ++x) {
+            const COLORREF c = shot.at(x, y);
+            if (GetRValue(c) > 220 && GetGValue(c) > 220 && GetBValue(c) > 220) ++white;
+        }
+    return white;
+}
+
+class MainWindow : public AppTest {};
+
+class MainWindowAt144Dpi : public AppTest {
+protected:
+    void SetUp() override {
+        AppTest::SetUp();
+        SetScreenDpi(144);
+    }
+    void TearDown() override {
+        SetScreenDpi(96);
+        AppTest::TearDown();
+    }
+};
+
+TEST_F(MainWindow, LaysOutTheFormInTwipsAt96Dpi) {
+    App app(scratch.path());
+    ASSERT_TRUE(app.window());
+    EXPECT_EQ(kCaption, WindowTextOf(app.window()));
+    // 15 twips to the pixel.
+    ExpectLayout(app, {236, 138},
+                 {{8, 24, 185, 19}, {200, 24, 25, 19}, {8, 72, 185, 19}, {200, 72, 25, 19}, {8, 104, 217, 25}});
+    EXPECT_EQ(L"...", app.Text(IDC_COMMAND1));
+    EXPECT_EQ(L"...", app.Text(IDC_COMMAND2));
+    EXPECT_EQ(L"by Ravelyn -=GO=-", app.Text(IDC_COMMAND3));
+    EXPECT_EQ(L"", app.Text(IDC_BINFILE));
+    EXPECT_EQ(L"", app.Text(IDC_DEST));
+    const LONG style = GetWindowLongW(app.window(), GWL_STYLE);
+    EXPECT_EQ(static_cast<LONG>(WS_THICKFRAME | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX),
+              style & (WS_THICKFRAME | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX));
+}
+
+TEST_F(MainWindowAt144Dpi, GrowsWithTheScreenDpi) {
+    App app(scratch.path());
+    ASSERT_TRUE(app.window());
+    // 10 twips to the pixel; halves round up.
+    ExpectLayout(app, {354, 207},
+                 {{12, 36, 278, 29}, {300, 36, 38, 29}, {12, 108, 278, 29}, {300, 108, 38, 29}, {12, 156, 326, 38}});
+}
+
+TEST_F(MainWindowAt144Dpi, PictureStaysAtItsPixelSizeOverTheBackColour) {
+    App app(scratch.path());
+    ASSERT_TRUE(app.window());
+    app.Settle();
+    Jpeg jpeg;
+    ASSERT_NO_FATAL_FAILURE(LoadPicture(scratch.path() + L"Quorvane.exe", jpeg));
+    const Capture shot(ClientRectOnScreen(app.window()));
+    // Between the fields and their buttons, the picture, unscaled.
+    for (int y : {0, 20, 33, 80, 100, 145, 200, 206}) {
+        SCOPED_TRACE(testing::Message() << "row " << y);
+        ExpectColourNear(GetPixel(jpeg.dc.get(), 295, y), shot.at(295, y), 6);
+    }
+    // Right of the buttons and past the picture's 300 pixels, the back colour.
+    for (int y = 0; y < 207; y += 23) {
+        SCOPED_TRACE(testing::Message() << "row " << y);
+        ExpectColourNear(RGB(1, 0, 66), shot.at(345, y), 0);
+        ExpectColourNear(RGB(1, 0, 66), shot.at(353, y), 0);
+    }
+}
+
+TEST_F(MainWindow, ShowsThePictureAndWhiteLabelsBeneathTheFields) {
+    App app(scratch.path());
+    ASSERT_TRUE(app.window());
+    app.Settle();
+    Jpeg jpeg;
+    ASSERT_NO_FATAL_FAILURE(LoadPicture(scratch.path() + L"Quorvane.exe", jpeg));
+    const Capture shot(ClientRectOnScreen(app.window()));
+    for (int y = 0; y < 138; y += 9) {
+        SCOPED_TRACE(testing::Message() << "row " << y);
+        for (int x : {0, 230, 235}) ExpectColourNear(GetPixel(jpeg.dc.get(), x, y), shot.at(x, y), 6);
+    }
+    // White label text over the picture, each label on one line above its field.
+    EXPECT_GT(WhitePixels(shot, {8, 8, 105, 23}), 40);
+    EXPECT_GT(WhitePixels(shot, {8, 56, 153, 71}), 40);
+    EXPECT_EQ(0, WhitePixels(shot, {110, 8, 190, 23}));  // past the end of "Choose your Bin file"
+    EXPECT_GT(WhitePixels(shot, {85, 8, 105, 21}), 5);  // one line: "file" ends near the right
+}
+
+TEST_F(MainWindow, FocusStartsInTheInputFieldAndTabFollowsTheForm) {
+    App app(scratch.path());
+    ASSERT_TRUE(app.window());
+    EXPECT_TRUE(WaitUntil(kTimeoutMs, [&] { return FocusOf(app) == app.control(IDC_BINFILE); }));
+    for (int id : {IDC_COMMAND1, IDC_DEST, IDC_COMMAND2, IDC_COMMAND3, IDC_BINFILE}) {
+        PostMessageW(FocusOf(app), WM_KEYDOWN, VK_TAB, 0x000F0001);
+        app.Settle();
+        EXPECT_EQ(app.control(id), FocusOf(app)) << "after Tab, expected control " << id;
+    }
+}
+
+TEST_F(MainWindow, EnterInTheInputFieldAndEscStartNothing) {
+    App app(scratch.path());
+    ASSERT_TRUE(app.window());
+    app.SetText(IDC_BINFILE, L"C:\\img\\game.bin");
+    app.SetText(IDC_DEST, L"C:\\out\\new.bin");
+    app.PostKey(IDC_BINFILE, VK_RETURN);
+    app.PostKey(IDC_BINFILE, VK_ESCAPE);
+    app.PostKey(IDC_DEST, VK_ESCAPE);
+    app.PostKey(IDC_COMMAND3, VK_ESCAPE);
+    app.Settle();
+    EXPECT_TRUE(app.Running());
+    EXPECT_EQ(nullptr, app.WaitForDialog(L"Error", 200));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((scratch.path() + L"kx-record.txt").c_str()));
+    EXPECT_EQ(L"C:\\img\\game.bin", app.Text(IDC_BINFILE));
+    EXPECT_EQ(L"C:\\out\\new.bin", app.Text(IDC_DEST));
+}
+
+TEST_F(MainWindow, KeepsItsSizeAndSurvivesMaximizeAndMinimize) {
+    App app(scratch.path());
+    ASSERT_TRUE(app.window());
+    const SIZE fixed = OuterSize(app.window());
+
+    // A border dragged wider and taller is undone at once.
+    SetWindowPos(app.window(), nullptr, 0, 0, fixed.cx + 120, fixed.cy + 90, SWP_NOMOVE | SWP_NOZORDER);
+    EXPECT_TRUE(WaitUntil(kTimeoutMs, [&] { return SizeIs(app.window(), fixed); }));
+    SetWindowPos(app.window(), nullptr, 0, 0, fixed.cx - 60, fixed.cy - 40, SWP_NOMOVE | SWP_NOZORDER);
+    EXPECT_TRUE(WaitUntil(kTimeoutMs, [&] { return SizeIs(app.window(), fixed); }));
+
+    for (int state : {SW_MAXIMIZE, SW_MINIMIZE}) {
+        SCOPED_TRACE(testing::Message() << "show state " << state);
+        ShowWindowAsync(app.window(), state);
+        EXPECT_TRUE(WaitUntil(kTimeoutMs, [&] {
+            return state == SW_MAXIMIZE ? IsZoomed(app.window()) : IsIconic(app.window());
+        }));
+        app.Settle();
+        EXPECT_TRUE(app.Running());
+        ShowWindowAsync(app.window(), SW_RESTORE);
+        EXPECT_TRUE(WaitUntil(kTimeoutMs, [&] {
+            return !IsZoomed(app.window()) && !IsIconic(app.window()) && SizeIs(app.window(), fixed);
+        }));
+    }
+}
+
+TEST_F(MainWindow, ClosingWithFilledFieldsStartsAndSavesNothing) {
+    App app(scratch.path());
+    ASSERT_TRUE(app.window());
+    app.SetText(IDC_BINFILE, L"C:\\img\\game.bin");
+    app.SetText(IDC_DEST, L"C:\\out\\new.bin");
+    PostMessageW(app.window(), WM_CLOSE, 0, 0);
+    EXPECT_TRUE(app.WaitForExit());
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((scratch.path() + L"kx-record.txt").c_str()));
+    EXPECT_FALSE(ReadSetting(L"FolderOpen").present);
+    EXPECT_FALSE(ReadSetting(L"FolderRec").present);
+}
+
+}  // namespace
+}  // namespace e2e

@@ -1,0 +1,45 @@
+// Stands in for the tool in the end-to-end tests: records how it was started, then exits.
+// The record goes next to the executable as UTF-16 lines "name=value", written whole
+// (to a temporary name, then renamed) so that a waiting reader never sees half of it.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdlib>
+#include <string>
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    LARGE_INTEGER started;
+    QueryPerformanceCounter(&started);  // first thing: the benchmark times the launch by it
+
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    GetStartupInfoW(&startup);
+
+    std::wstring record = L"started=" + std::to_wstring(started.QuadPart) + L"\n";
+    record += L"cmdline=" + std::wstring(GetCommandLineW()) + L"\n";
+    record += L"flags=" + std::to_wstring(startup.dwFlags) + L"\n";
+    record += L"show=" + std::to_wstring(startup.wShowWindow) + L"\n";
+
+    int count = 0;
+    if (LPWSTR* args = CommandLineToArgvW(GetCommandLineW(), &count)) {
+        record += L"shellargc=" + std::to_wstring(count) + L"\n";
+        for (int i = 0; i < count; ++i) record += L"shellarg=" + std::wstring(args[i]) + L"\n";
+        LocalFree(args);
+    }
+    record += L"crtargc=" + std::to_wstring(__argc) + L"\n";
+    for (int i = 0; i < __argc; ++i) record += L"crtarg=" + std::wstring(__wargv[i]) + L"\n";
+
+    wchar_t self[MAX_PATH];
+    DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring folder(self, length);
+    folder.resize(folder.find_last_of(L'\\') + 1);
+    const std::wstring partial = folder + L"kx-record.tmp";
+    HANDLE file = CreateFileW(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 2;
+    DWORD written = 0;
+    WriteFile(file, record.data(), static_cast<DWORD>(record.size() * sizeof(wchar_t)), &written, nullptr);
+    CloseHandle(file);
+    MoveFileExW(partial.c_str(), (folder + L"kx-record.txt").c_str(), MOVEFILE_REPLACE_EXISTING);
+    return 0;
+}
