@@ -58,6 +58,7 @@ start_private_wine() {
     [ "${1:-}" = private-display ] && start_private_display
     export WINEPREFIX=$WINE_TMP/prefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
     # Wine's background processes start here, not inside a test: they would hold CTest's pipes.
+    mkdir -p "$WINEPREFIX"
     wineserver -p </dev/null >/dev/null 2>&1
     wine wineboot -i </dev/null >/dev/null 2>&1
     # Wine 8 as Debian packs it looks for its own fonts (MS Sans Serif, Marlett, Tahoma)

@@ -170,26 +170,32 @@ std::wstring RecordOne(const Record& record, const std::wstring& name) {
     return it == record.end() ? L"<missing>" : it->second;
 }
 
-bool WaitForRecord(const std::wstring& folder, Record& record, DWORD timeoutMs) {
-    const std::wstring path = folder + L"kx-record.txt";
-    if (!WaitUntil(timeoutMs, [&] { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }))
-        return false;
+std::vector<std::pair<std::wstring, std::wstring>> ReadRecordLines(const std::wstring& path) {
+    std::vector<std::pair<std::wstring, std::wstring>> lines;
     UniqueHandle file = OpenFile(path, GENERIC_READ, OPEN_EXISTING);
-    if (!file) return false;
+    if (!file) return lines;
     std::wstring text(GetFileSize(file.get(), nullptr) / sizeof(wchar_t), L'\0');
     DWORD read = 0;
     ReadFile(file.get(), text.data(), static_cast<DWORD>(text.size() * sizeof(wchar_t)), &read, nullptr);
-    record.clear();
     size_t start = 0;
     while (start < text.size()) {
         size_t end = text.find(L'\n', start);
         if (end == std::wstring::npos) end = text.size();
         const std::wstring line = text.substr(start, end - start);
         const size_t eq = line.find(L'=');
-        if (eq != std::wstring::npos) record.emplace(line.substr(0, eq), line.substr(eq + 1));
+        if (eq != std::wstring::npos) lines.emplace_back(line.substr(0, eq), line.substr(eq + 1));
         start = end + 1;
     }
-    return true;
+    return lines;
+}
+
+bool WaitForRecord(const std::wstring& folder, Record& record, DWORD timeoutMs) {
+    const std::wstring path = folder + L"kx-record.txt";
+    if (!WaitUntil(timeoutMs, [&] { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }))
+        return false;
+    record.clear();
+    for (auto& [name, value] : ReadRecordLines(path)) record.emplace(name, value);
+    return !record.empty();
 }
 
 App::App(const std::wstring& folder) {

@@ -44,6 +44,8 @@ std::vector<std::wstring> RecordAll(const Record& record, const std::wstring& na
 std::wstring RecordOne(const Record& record, const std::wstring& name);
 // Waits for the tool double to leave its record in folder; false on timeout.
 bool WaitForRecord(const std::wstring& folder, Record& record, DWORD timeoutMs = kTimeoutMs);
+// "name=value" lines of a UTF-16 file; empty when it cannot be read.
+std::vector<std::pair<std::wstring, std::wstring>> ReadRecordLines(const std::wstring& path);
 
 struct MessageBoxSeen {
     HWND box{};

@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Builds Quorvane.exe and starts it: natively on Windows, under Wine elsewhere. With a
+# display the window opens there; without one it runs on a private X display, and this
+# command saves a screenshot of the window, closes it and prints the screenshot's path.
+source "$(dirname "$0")/common.sh"
+install_packages
+build --target Quorvane
+exe=$BUILD_DIR/bin/Quorvane.exe
+
+case "$(uname -s)" in
+MINGW* | MSYS* | CYGWIN*) exec "$exe" ;;
+esac
+
+if [ -n "${DISPLAY:-}" ]; then
+    # A prefix of its own, kept between runs so that the remembered folders stay.
+    export WINEPREFIX=${WINEPREFIX:-$HOME/.wine-quorvane} WINEARCH=win32 WINEDEBUG=-all
+    export WINEDLLOVERRIDES="mscoree,mshtml="
+    if [ ! -d "$WINEPREFIX/drive_c" ]; then
+        wine wineboot -i </dev/null >/dev/null 2>&1
+        cp -n /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+    fi
+    exec wine "$exe"
+fi
+
+start_private_wine private-display
+wine "$exe" </dev/null >/dev/null 2>&1 &
+window=""
+for _ in $(seq 200); do
+    window=$(xwininfo -root -tree 2>/dev/null | awk '/"Ostrafel Frontend 1.2"/ {print $1; exit}')
+    [ -n "$window" ] && break
+    sleep 0.05
+done
+[ -n "$window" ] || { echo "The window did not appear." >&2; exit 1; }
+shot=$BUILD_DIR/screenshot.png
+# The window is painted once it shows: take shots until two in a row agree.
+previous=""
+for _ in $(seq 50); do
+    import -display "$DISPLAY" -window "$window" "$shot"
+    current=$(md5sum <"$shot")
+    [ "$current" = "$previous" ] && break
+    previous=$current
+done
+echo "$shot"

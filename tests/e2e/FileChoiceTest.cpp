@@ -1,0 +1,223 @@
+// The browse buttons: the platform's Open and Save As dialogs, the chosen file in its
+// field, and the folder of each kind of choice remembered for the next run.
+#include <tuple>
+
+#include "Driver.h"
+
+namespace e2e {
+namespace {
+
+constexpr int kFileNameBox = 0x47C;  // cmb13: Wine's file-name combo box
+constexpr int kFileTypeBox = 0x470;  // cmb1: the file-type list
+
+HWND OpenDialog(App& app, int button, const wchar_t* caption) {
+    app.Click(button);
+    HWND dialog = app.WaitForDialog(caption);
+    EXPECT_TRUE(dialog) << "no dialog captioned " << testing::internal::String::ShowWideCString(caption);
+    return dialog;
+}
+
+// Types a name into the dialog and presses its OK button, as a user would.
+void Choose(App& app, HWND dialog, const std::wstring& name) {
+    ASSERT_TRUE(dialog);
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(GetDlgItem(dialog, kFileNameBox), WM_SETTEXT, 0,
+                        reinterpret_cast<LPARAM>(name.c_str()), SMTO_ABORTIFHUNG, kTimeoutMs, &ignored);
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    ASSERT_TRUE(WaitUntil(kTimeoutMs, [&] { return !IsWindow(dialog); }))
+        << "the dialog refused " << testing::internal::String::ShowWideCString(name.c_str());
+    app.Settle();
+}
+
+void Cancel(App& app, HWND dialog) {
+    ASSERT_TRUE(dialog);
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    ASSERT_TRUE(WaitUntil(kTimeoutMs, [&] { return !IsWindow(dialog); }));
+    app.Settle();
+}
+
+class FileChoice : public AppTest {};
+
+void ExpectFolderSetting(const wchar_t* name, const std::wstring& folder) {
+    const RegValue value = ReadSetting(name);
+    EXPECT_TRUE(value.present) << "no value " << testing::internal::String::ShowWideCString(name);
+    EXPECT_EQ(static_cast<DWORD>(REG_SZ), value.type);
+    EXPECT_EQ(folder, value.text);
+}
+
+TEST_F(FileChoice, EachButtonOpensItsDialogFilteredToBinFilesAndCancelChangesNothing) {
+    App app(scratch.path());
+    ASSERT_TRUE(app.window());
+    app.SetText(IDC_BINFILE, L"C:\\typed\\in.bin");
+    app.SetText(IDC_DEST, L"C:\\typed\\out.bin");
+    for (auto [button, caption] : {std::pair{IDC_COMMAND1, L"Open"}, std::pair{IDC_COMMAND2, L"Save As"}}) {
+        SCOPED_TRACE(testing::Message() << "dialog " << testing::internal::String::ShowWideCString(caption));
+        HWND dialog = OpenDialog(app, button, caption);
+        ASSERT_TRUE(dialog);
+        EXPECT_EQ(app.window(), GetWindow(dialog, GW_OWNER));
+        EXPECT_EQ(L"BIN File (*.bin)", WindowTextOf(GetDlgItem(dialog, kFileTypeBox)));
+        Cancel(app, dialog);
+    }
+    EXPECT_EQ(L"C:\\typed\\in.bin", app.Text(IDC_BINFILE));
+    EXPECT_EQ(L"C:\\typed\\out.bin", app.Text(IDC_DEST));
+    // Neither cancelling nor typing stores anything.
+    EXPECT_FALSE(ReadSetting(L"FolderOpen").present);
+    EXPECT_FALSE(ReadSetting(L"FolderRec").present);
+}
+
+TEST_F(FileChoice, AChosenFileFillsItsFieldAndRemembersOnlyItsOwnFolder) {
+    // First run: no settings key at all.
+    const std::wstring input = scratch.MakeDir(L"x\\y") + L"image.bin";
+    TouchFile(input);
+    const std::wstring output = scratch.MakeDir(L"out") + L"new.bin";
+    App app(scratch.path());
+    ASSERT_TRUE(app.window());
+
+    ASSERT_NO_FATAL_FAILURE(Choose(app, OpenDialog(app, IDC_COMMAND1, L"Open"), input));
+    EXPECT_EQ(input, app.Text(IDC_BINFILE));
+    ExpectFolderSetting(L"FolderOpen", scratch.path() + L"x\\y\\");
+    EXPECT_FALSE(ReadSetting(L"FolderRec").present);
+
+    ASSERT_NO_FATAL_FAILURE(Choose(app, OpenDialog(app, IDC_COMMAND2, L"Save As"), output));
+    EXPECT_EQ(output, app.Text(IDC_DEST));
+    ExpectFolderSetting(L"FolderRec", scratch.path() + L"out\\");
+    ExpectFolderSetting(L"FolderOpen", scratch.path() + L"x\\y\\");
+    EXPECT_EQ(input, app.Text(IDC_BINFILE));
+}
+
+TEST_F(FileChoice, TheSaveAsDialogStartsWithTheNameLastChosen) {
+    const std::wstring input = scratch.MakeDir(L"img") + L"game.bin";
+    TouchFile(input);
+    App app(scratch.path());
+    ASSERT_TRUE(app.window());
+    ASSERT_NO_FATAL_FAILURE(Choose(app, OpenDialog(app, IDC_COMMAND1, L"Open"), input));
+    HWND dialog = OpenDialog(app, IDC_COMMAND2, L"Save As");
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ(L"game.bin", WindowTextOf(GetDlgItem(dialog, kFileNameBox)));
+    // The dialog opens in that name's folder: a bare name typed there lands beside it.
+    ASSERT_NO_FATAL_FAILURE(Choose(app, dialog, L"copy.bin"));
+    EXPECT_EQ(scratch.path() + L"img\\copy.bin", app.Text(IDC_DEST));
+}
+
+TEST_F(FileChoice, TheNextRunStartsEachDialogInTheFolderChosenBefore) {
+    const std::wstring inFolder = scratch.MakeDir(L"in"), outFolder = scratch.MakeDir(L"out");
+    TouchFile(inFolder + L"first.bin");
+    {
+        App app(scratch.path());
+        ASSERT_TRUE(app.window());
+        ASSERT_NO_FATAL_FAILURE(Choose(app, OpenDialog(app, IDC_COMMAND1, L"Open"), inFolder + L"first.bin"));
+        ASSERT_NO_FATAL_FAILURE(Choose(app, OpenDialog(app, IDC_COMMAND2, L"Save As"), outFolder + L"first.bin"));
+    }
+    // A bare name resolves against the folder the dialog opened in.
+    for (auto [button, caption, field, folder] :
+         {std::tuple{IDC_COMMAND1, L"Open", IDC_BINFILE, inFolder}, std::tuple{IDC_COMMAND2, L"Save As", IDC_DEST, outFolder}}) {
+        SCOPED_TRACE(testing::Message() << "dialog " << testing::internal::String::ShowWideCString(caption));
+        App app(scratch.path());
+        ASSERT_TRUE(app.window());
+        ASSERT_NO_FATAL_FAILURE(Choose(app, OpenDialog(app, button, caption), L"next.bin"));
+        EXPECT_EQ(folder + L"next.bin", app.Text(field));
+    }
+}
+
+// The dialogs' stand-in beside the program: what each call was handed, and its answers.
+// Wine takes a comdlg32.dll from the program's folder only when told to prefer it.
+class DialogDouble {
+public:
+    explicit DialogDouble(ScratchFolder& scratch) : folder_(scratch.path()) {
+        scratch.CopyIn(L"dialog-double\\comdlg32.dll", L"comdlg32.dll");
+        UniqueHKey key;
+        EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyW(HKEY_CURRENT_USER, kAppOverrides, key.put()));
+        const wchar_t order[] = L"native,builtin";
+        RegSetValueExW(key.get(), L"comdlg32", 0, REG_SZ, reinterpret_cast<const BYTE*>(order), sizeof order);
+    }
+    ~DialogDouble() { RegDeleteKeyW(HKEY_CURRENT_USER, kAppOverrides); }
+
+    // The next dialogs return this name; an empty one makes them cancel.
+    void Answer(const std::wstring& name) {
+        const std::wstring path = folder_ + L"dialog-answer.txt";
+        DeleteFileW(path.c_str());
+        if (name.empty()) return;
+        UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        DWORD written = 0;
+        WriteFile(file.get(), name.data(), static_cast<DWORD>(name.size() * sizeof(wchar_t)), &written, nullptr);
+    }
+
+    // Clicks a browse button and returns what that dialog was handed.
+    Record Browse(App& app, int button) {
+        const size_t before = Calls().size();
+        app.Click(button);
+        std::vector<Record> calls;
+        EXPECT_TRUE(WaitUntil(kTimeoutMs, [&] { return (calls = Calls()).size() > before; }));
+        app.Settle();
+        return calls.size() > before ? calls.back() : Record{};
+    }
+
+private:
+    static constexpr wchar_t kAppOverrides[] = L"Software\\Wine\\AppDefaults\\Quorvane.exe\\DllOverrides";
+
+    std::vector<Record> Calls() const {
+        std::vector<Record> calls;
+        for (auto& [name, value] : ReadRecordLines(folder_ + L"dialog-record.txt")) {
+            if (name == L"call") calls.emplace_back();
+            if (!calls.empty()) calls.back().emplace(name, value);
+        }
+        return calls;
+    }
+    std::wstring folder_;
+};
+
+void ExpectHanded(const Record& call, const std::wstring& title, const std::wstring& initDir,
+                  const std::wstring& file, HWND owner, int line) {
+    SCOPED_TRACE(testing::Message() << "dialog checked at line " << line);
+    EXPECT_EQ(title, RecordOne(call, L"title"));
+    EXPECT_EQ(initDir, RecordOne(call, L"initdir"));
+    EXPECT_EQ(file, RecordOne(call, L"file"));
+    EXPECT_EQ(std::to_wstring(reinterpret_cast<UINT_PTR>(owner)), RecordOne(call, L"owner"));
+    EXPECT_EQ(L"BIN File (*.bin)|*.bin", RecordOne(call, L"filter"));
+    // No options of the program's own: the dialogs' defaults rule, and any path fits.
+    EXPECT_EQ(L"0", RecordOne(call, L"flags"));
+    EXPECT_EQ(L"<null>", RecordOne(call, L"defext"));
+    EXPECT_EQ(L"32768", RecordOne(call, L"maxfile"));
+}
+
+TEST_F(FileChoice, EveryDialogOfARunIsHandedTheFoldersLoadedAtStartAndTheLastName) {
+    DialogDouble dialogs(scratch);
+    const std::wstring tooLong = L"C:\\" + std::wstring(300, L'r') + L"\\";
+    WriteSetting(L"FolderOpen", L"C:\\loaded\\");
+    WriteSetting(L"FolderRec", tooLong);
+    App app(scratch.path());
+    ASSERT_TRUE(app.window());
+
+    dialogs.Answer(L"C:\\chosen\\second.bin");
+    ExpectHanded(dialogs.Browse(app, IDC_COMMAND1), L"Open", L"C:\\loaded\\", L"", app.window(), __LINE__);
+    EXPECT_EQ(L"C:\\chosen\\second.bin", app.Text(IDC_BINFILE));
+    ExpectFolderSetting(L"FolderOpen", L"C:\\chosen\\");
+
+    // The newly stored folder waits for the next run; the chosen name is shared.
+    dialogs.Answer(L"");
+    ExpectHanded(dialogs.Browse(app, IDC_COMMAND1), L"Open", L"C:\\loaded\\", L"C:\\chosen\\second.bin",
+                 app.window(), __LINE__);
+    ExpectHanded(dialogs.Browse(app, IDC_COMMAND2), L"Save As", L"<null>", L"C:\\chosen\\second.bin",
+                 app.window(), __LINE__);
+    EXPECT_EQ(L"", app.Text(IDC_DEST));
+    EXPECT_EQ(tooLong, ReadSetting(L"FolderRec").text);
+}
+
+TEST_F(FileChoice, ARememberedFolderTooLongForTheDialogIsNotHandedToIt) {
+    // Wine's dialog crashes its caller on a 5,000-character starting folder.
+    for (size_t length : {size_t{MAX_PATH}, size_t{5000}, size_t{1} << 20}) {
+        SCOPED_TRACE(testing::Message() << "folder of " << length << " characters");
+        const std::wstring huge = L"C:\\" + std::wstring(length - 4, L'h') + L"\\";
+        WriteSetting(L"FolderOpen", huge);
+        App app(scratch.path());
+        ASSERT_TRUE(app.window());
+        HWND dialog = OpenDialog(app, IDC_COMMAND1, L"Open");
+        ASSERT_NO_FATAL_FAILURE(Cancel(app, dialog));
+        EXPECT_TRUE(app.Running());
+        EXPECT_EQ(L"", app.Text(IDC_BINFILE));
+        EXPECT_EQ(huge, ReadSetting(L"FolderOpen").text);
+    }
+}
+
+}  // namespace
+}  // namespace e2e
