@@ -23,9 +23,6 @@ public:
 private:
     bool Show(HWND owner, bool save);
 
-    struct FreeModule {
-        void operator()(HMODULE module) const { FreeLibrary(module); }
-    };
     // The dialog library is loaded when a dialog is first needed, not at start-up.
-    Unique<HMODULE, FreeModule> library_;
+    UniqueModule library_;
 };

@@ -1,7 +1,7 @@
 #include "app/Picture.h"
 
 #include <ole2.h>
-#include <olectl.h>
+#include <wincodec.h>
 
 namespace {
 
@@ -14,48 +14,75 @@ using ComPtr = Unique<T*, ReleaseCom>;
 struct FreeGlobal {
     void operator()(HGLOBAL memory) const { GlobalFree(memory); }
 };
+using UniqueGlobal = Unique<HGLOBAL, FreeGlobal>;
 
-// The resource's bytes, copied into movable memory that a stream can own.
-Unique<HGLOBAL, FreeGlobal> CopyResource(HINSTANCE instance, int id, DWORD& size) {
+// The resource's bytes, copied into movable memory that a stream can read.
+UniqueGlobal CopyResource(HINSTANCE instance, int id) {
     HRSRC info = FindResourceW(instance, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(10) /* RT_RCDATA */);
     if (!info) return {};
     HGLOBAL loaded = LoadResource(instance, info);
     const void* bytes = loaded ? LockResource(loaded) : nullptr;
-    size = SizeofResource(instance, info);
+    const DWORD size = SizeofResource(instance, info);
     if (!bytes || size == 0) return {};
-    Unique<HGLOBAL, FreeGlobal> copy(GlobalAlloc(GMEM_MOVEABLE, size));
-    if (!copy) return {};
-    void* target = GlobalLock(copy.get());
+    UniqueGlobal copy(GlobalAlloc(GMEM_MOVEABLE, size));
+    void* target = copy ? GlobalLock(copy.get()) : nullptr;
     if (!target) return {};
     CopyMemory(target, bytes, size);
     GlobalUnlock(copy.get());
     return copy;
 }
 
+// Decodes into a bitmap of our own, with the platform's JPEG decoder.
+Picture Decode(IClassFactory* decoders, HGLOBAL jpeg) {
+    ComPtr<IStream> stream;
+    ComPtr<IWICBitmapDecoder> decoder;
+    ComPtr<IWICBitmapFrameDecode> frame;
+    if (FAILED(CreateStreamOnHGlobal(jpeg, FALSE, stream.put())) ||
+        FAILED(decoders->CreateInstance(nullptr, IID_IWICBitmapDecoder, reinterpret_cast<void**>(decoder.put()))) ||
+        FAILED(decoder.get()->Initialize(stream.get(), WICDecodeMetadataCacheOnDemand)) ||
+        FAILED(decoder.get()->GetFrame(0, frame.put())))
+        return {};
+
+    UINT width = 0, height = 0;
+    WICPixelFormatGUID format{};
+    if (FAILED(frame.get()->GetSize(&width, &height)) || FAILED(frame.get()->GetPixelFormat(&format)) ||
+        format != GUID_WICPixelFormat24bppBGR || width == 0 || height == 0 || width > 4096 || height > 4096)
+        return {};
+
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = static_cast<LONG>(width);
+    info.bmiHeader.biHeight = -static_cast<LONG>(height);  // top-down, as the decoder writes
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    void* bits = nullptr;
+    Picture picture;
+    picture.bitmap.reset(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    const UINT stride = (width * 3 + 3) & ~3u;  // DIB rows are padded to four bytes
+    if (!picture.bitmap || FAILED(frame.get()->CopyPixels(nullptr, stride, stride * height, static_cast<BYTE*>(bits))))
+        return {};
+    picture.size = {static_cast<LONG>(width), static_cast<LONG>(height)};
+    return picture;
+}
+
 }  // namespace
 
 Picture LoadJpegResource(HINSTANCE instance, int id) {
-    DWORD size = 0;
-    auto memory = CopyResource(instance, id, size);
-    if (!memory) return {};
+    UniqueGlobal jpeg = CopyResource(instance, id);
+    if (!jpeg) return {};
 
-    ComPtr<IStream> stream;
-    if (FAILED(CreateStreamOnHGlobal(memory.get(), FALSE, stream.put()))) return {};
-    ComPtr<IPicture> decoded;
-    if (FAILED(OleLoadPicture(stream.get(), static_cast<LONG>(size), FALSE, IID_IPicture,
-                              reinterpret_cast<void**>(decoded.put()))))
+    // The decoder is needed once. Taken straight from its library rather than through
+    // COM, which would keep that library and the half dozen it needs loaded for good;
+    // here they all go again as soon as the picture is copied.
+    UniqueModule codecs(LoadLibraryW(L"windowscodecs.dll"));
+    using GetClassObjectFn = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
+    auto getClassObject = reinterpret_cast<GetClassObjectFn>(
+        reinterpret_cast<void*>(GetProcAddress(codecs.get(), "DllGetClassObject")));
+    ComPtr<IClassFactory> decoders;
+    if (!getClassObject ||
+        FAILED(getClassObject(CLSID_WICJpegDecoder, IID_IClassFactory, reinterpret_cast<void**>(decoders.put()))))
         return {};
-
-    OLE_HANDLE handle = 0;
-    if (FAILED(decoded.get()->get_Handle(&handle))) return {};
-    // Keep a copy of our own, so the picture object and its decoder can go now.
-    Picture picture;
-    picture.bitmap.reset(static_cast<HBITMAP>(
-        CopyImage(reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(handle)), IMAGE_BITMAP, 0, 0, 0)));
-    BITMAP info{};
-    if (picture.bitmap && GetObjectW(picture.bitmap.get(), sizeof info, &info))
-        picture.size = {info.bmWidth, info.bmHeight};
-    return picture;
+    return Decode(decoders.get(), jpeg.get());
 }
 
 void DrawPicture(HDC dc, const Picture& picture) {

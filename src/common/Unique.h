@@ -52,6 +52,9 @@ struct DeleteGdiObject {
     void operator()(HGDIOBJ object) const { DeleteObject(object); }
 };
 
+struct FreeModule {
+    void operator()(HMODULE module) const { FreeLibrary(module); }
+};
 struct DeleteMemoryDc {
     void operator()(HDC dc) const { DeleteDC(dc); }
 };
@@ -59,5 +62,6 @@ struct DeleteMemoryDc {
 using UniqueHKey = Unique<HKEY, CloseKey>;
 using UniqueHandle = Unique<HANDLE, CloseKernelHandle>;
 using UniqueMemoryDc = Unique<HDC, DeleteMemoryDc>;
+using UniqueModule = Unique<HMODULE, FreeModule>;
 template <typename T>
 using UniqueGdi = Unique<T, DeleteGdiObject>;
