@@ -62,38 +62,43 @@ bool SizeIs(HWND window, SIZE size) {
 }
 
 // The background picture as the platform decodes it, straight from the executable.
-struct Jpeg {
-    UniqueGdi<HBITMAP> bitmap;
-    UniqueMemoryDc dc;
-    HGDIOBJ old{};
-    ~Jpeg() {
-        if (dc) SelectObject(dc.get(), old);
+class Jpeg {
+public:
+    explicit Jpeg(const std::wstring& exe) {
+        UniqueModule module(LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+        HRSRC info = FindResourceW(module.get(), MAKEINTRESOURCEW(IDR_BACKGROUND), MAKEINTRESOURCEW(10));
+        const DWORD size = info ? SizeofResource(module.get(), info) : 0;
+        HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, size);
+        if (size) CopyMemory(GlobalLock(memory), LockResource(LoadResource(module.get(), info)), size);
+        GlobalUnlock(memory);
+        IStream* stream = nullptr;
+        IPicture* picture = nullptr;
+        OLE_HANDLE handle = 0;
+        if (size && SUCCEEDED(CreateStreamOnHGlobal(memory, TRUE, &stream)) &&
+            SUCCEEDED(OleLoadPicture(stream, static_cast<LONG>(size), FALSE, IID_IPicture,
+                                     reinterpret_cast<void**>(&picture))) &&
+            SUCCEEDED(picture->get_Handle(&handle)))
+            bitmap_.reset(static_cast<HBITMAP>(
+                CopyImage(reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(handle)), IMAGE_BITMAP, 0, 0, 0)));
+        if (picture) picture->Release();
+        if (stream) stream->Release();
+        EXPECT_TRUE(bitmap_) << "the picture resource did not decode";
+        dc_.reset(CreateCompatibleDC(nullptr));
+        old_ = SelectObject(dc_.get(), bitmap_.get());
     }
+    ~Jpeg() { SelectObject(dc_.get(), old_); }
+    COLORREF at(int x, int y) const { return GetPixel(dc_.get(), x, y); }
+
+private:
+    UniqueGdi<HBITMAP> bitmap_;
+    UniqueMemoryDc dc_;
+    HGDIOBJ old_{};
 };
 
-void LoadPicture(const std::wstring& exe, Jpeg& jpeg) {
-    HMODULE module = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    ASSERT_TRUE(module);
-    HRSRC info = FindResourceW(module, MAKEINTRESOURCEW(IDR_BACKGROUND), MAKEINTRESOURCEW(10));
-    ASSERT_TRUE(info);
-    const DWORD size = SizeofResource(module, info);
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, size);
-    CopyMemory(GlobalLock(memory), LockResource(LoadResource(module, info)), size);
-    GlobalUnlock(memory);
-    FreeLibrary(module);
-    IStream* stream = nullptr;
-    ASSERT_EQ(S_OK, CreateStreamOnHGlobal(memory, TRUE, &stream));
-    IPicture* picture = nullptr;
-    ASSERT_EQ(S_OK, OleLoadPicture(stream, static_cast<LONG>(size), FALSE, IID_IPicture,
-                                   reinterpret_cast<void**>(&picture)));
-    OLE_HANDLE handle = 0;
-    picture->get_Handle(&handle);
-    jpeg.bitmap.reset(static_cast<HBITMAP>(CopyImage(reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(handle)),
-                                                     IMAGE_BITMAP, 0, 0, 0)));
-    picture->Release();
-    stream->Release();
-    jpeg.dc.reset(CreateCompatibleDC(nullptr));
-    jpeg.old = SelectObject(jpeg.dc.get(), jpeg.bitmap.get());
+// The client area once everything posted so far is painted.
+Capture PaintedClient(App& app) {
+    app.Settle();
+    return Capture(ClientRectOnScreen(app.window()));
 }
 
 void ExpectColourNear(COLORREF expected, COLORREF got, int tolerance) {
@@ -154,14 +159,12 @@ TEST_F(MainWindowAt144Dpi, GrowsWithTheScreenDpi) {
 TEST_F(MainWindowAt144Dpi, PictureStaysAtItsPixelSizeOverTheBackColour) {
     App app(scratch.path());
     ASSERT_TRUE(app.window());
-    app.Settle();
-    Jpeg jpeg;
-    ASSERT_NO_FATAL_FAILURE(LoadPicture(scratch.path() + L"Quorvane.exe", jpeg));
-    const Capture shot(ClientRectOnScreen(app.window()));
+    const Jpeg jpeg(scratch.path() + L"Quorvane.exe");
+    const Capture shot = PaintedClient(app);
     // Between the fields and their buttons, the picture, unscaled.
     for (int y : {0, 20, 33, 80, 100, 145, 200, 206}) {
         SCOPED_TRACE(testing::Message() << "row " << y);
-        ExpectColourNear(GetPixel(jpeg.dc.get(), 295, y), shot.at(295, y), 6);
+        ExpectColourNear(jpeg.at(295, y), shot.at(295, y), 6);
     }
     // Right of the buttons and past the picture's 300 pixels, the back colour.
     for (int y = 0; y < 207; y += 23) {
@@ -174,13 +177,11 @@ TEST_F(MainWindowAt144Dpi, PictureStaysAtItsPixelSizeOverTheBackColour) {
 TEST_F(MainWindow, ShowsThePictureAndWhiteLabelsBeneathTheFields) {
     App app(scratch.path());
     ASSERT_TRUE(app.window());
-    app.Settle();
-    Jpeg jpeg;
-    ASSERT_NO_FATAL_FAILURE(LoadPicture(scratch.path() + L"Quorvane.exe", jpeg));
-    const Capture shot(ClientRectOnScreen(app.window()));
+    const Jpeg jpeg(scratch.path() + L"Quorvane.exe");
+    const Capture shot = PaintedClient(app);
     for (int y = 0; y < 138; y += 9) {
         SCOPED_TRACE(testing::Message() << "row " << y);
-        for (int x : {0, 230, 235}) ExpectColourNear(GetPixel(jpeg.dc.get(), x, y), shot.at(x, y), 6);
+        for (int x : {0, 230, 235}) ExpectColourNear(jpeg.at(x, y), shot.at(x, y), 6);
     }
     // White label text over the picture, each label on one line above its field.
     EXPECT_GT(WhitePixels(shot, {8, 8, 105, 23}), 40);
