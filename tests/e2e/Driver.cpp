@@ -47,7 +47,8 @@ void RemoveTree(const std::wstring& folder) {
 }
 
 UniqueHandle OpenFile(const std::wstring& path, DWORD access, DWORD disposition) {
-    HANDLE file = CreateFileW(path.c_str(), access, FILE_SHARE_READ, nullptr, disposition, 0, nullptr);
+    HANDLE file = CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, disposition, 0, nullptr);
     return UniqueHandle(file == INVALID_HANDLE_VALUE ? nullptr : file);
 }
 
@@ -190,12 +191,12 @@ std::vector<std::pair<std::wstring, std::wstring>> ReadRecordLines(const std::ws
 }
 
 bool WaitForRecord(const std::wstring& folder, Record& record, DWORD timeoutMs) {
+    // Read until whole: the double's rename may still hold the file for a moment.
     const std::wstring path = folder + L"kx-record.txt";
-    if (!WaitUntil(timeoutMs, [&] { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }))
-        return false;
-    record.clear();
-    for (auto& [name, value] : ReadRecordLines(path)) record.emplace(name, value);
-    return !record.empty();
+    std::vector<std::pair<std::wstring, std::wstring>> lines;
+    if (!WaitUntil(timeoutMs, [&] { return !(lines = ReadRecordLines(path)).empty(); })) return false;
+    record = Record(lines.begin(), lines.end());
+    return true;
 }
 
 App::App(const std::wstring& folder) {
@@ -287,7 +288,9 @@ MessageBoxSeen App::ReadMessageBox(HWND box) const {
             if (GetDlgCtrlID(child) == IDOK) seen.okButton = true;
         }
     }
-    seen.redShare = RedShareOf(GetDlgItem(box, 0x440));
+    // The box may be found before its icon is painted: look until something red shows.
+    HWND icon = GetDlgItem(box, 0x440);
+    WaitUntil(2000, [&] { return (seen.redShare = RedShareOf(icon)) > 0; });
     return seen;
 }
 

@@ -115,6 +115,7 @@ public:
     COLORREF at(int x, int y) const;  // relative to the rectangle's top-left
     int width() const { return width_; }
     int height() const { return height_; }
+    bool operator==(const Capture& other) const { return pixels_ == other.pixels_; }
 
 private:
     int width_, height_;

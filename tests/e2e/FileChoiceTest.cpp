@@ -146,9 +146,9 @@ public:
     Record Browse(App& app, int button) {
         const size_t before = Calls().size();
         app.Click(button);
-        std::vector<Record> calls;
-        EXPECT_TRUE(WaitUntil(kTimeoutMs, [&] { return (calls = Calls()).size() > before; }));
-        app.Settle();
+        EXPECT_TRUE(WaitUntil(kTimeoutMs, [&] { return Calls().size() > before; }));
+        app.Settle();  // the dialog has returned and its record is whole
+        const std::vector<Record> calls = Calls();
         return calls.size() > before ? calls.back() : Record{};
     }
 

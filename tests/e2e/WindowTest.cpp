@@ -95,10 +95,18 @@ private:
     HGDIOBJ old_{};
 };
 
-// The client area once everything posted so far is painted.
+// The client area once painted: Wine copies a window's drawing to the screen a little
+// later, so shots are taken until two in a row agree.
 Capture PaintedClient(App& app) {
     app.Settle();
-    return Capture(ClientRectOnScreen(app.window()));
+    Capture shot(ClientRectOnScreen(app.window()));
+    WaitUntil(kTimeoutMs, [&] {
+        Capture again(ClientRectOnScreen(app.window()));
+        const bool stable = again == shot;
+        shot = std::move(again);
+        return stable;
+    });
+    return shot;
 }
 
 void ExpectColourNear(COLORREF expected, COLORREF got, int tolerance) {
