@@ -178,6 +178,13 @@ void Form1::OnPaint() {
     HDC dc = BeginPaint(state_.hwnd, &ps);
     RECT client;
     GetClientRect(state_.hwnd, &client);
+    DrawForm(dc, client);
+    EndPaint(state_.hwnd, &ps);
+}
+
+// The back colour, the picture from the top-left corner, and the labels over them; the
+// controls, being child windows, paint themselves on top.
+void Form1::DrawForm(HDC dc, const RECT& client) const {
     FillRect(dc, &client, state_.backColor.get());
     DrawPicture(dc, state_.picture);
 
@@ -190,7 +197,6 @@ void Form1::OnPaint() {
         DrawTextW(dc, label.caption, -1, &r, DT_LEFT | DT_WORDBREAK | DT_NOPREFIX);
     }
     SelectObject(dc, oldFont);
-    EndPaint(state_.hwnd, &ps);
 }
 
 void Form1::OnActivate(WPARAM wParam) {

@@ -39,6 +39,7 @@ private:
 
     void OnCreate();
     void OnPaint();
+    void DrawForm(HDC dc, const RECT& client) const;
     void OnActivate(WPARAM wParam);
     void OnCommand(int id, int code);
     void Form_Load();

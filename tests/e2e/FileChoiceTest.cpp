@@ -38,7 +38,8 @@ void Cancel(App& app, HWND dialog) {
 
 class FileChoice : public AppTest {};
 
-void ExpectFolderSetting(const wchar_t* name, const std::wstring& folder) {
+void ExpectFolderSetting(const wchar_t* name, const std::wstring& folder, int line) {
+    SCOPED_TRACE(testing::Message() << "called from line " << line);
     const RegValue value = ReadSetting(name);
     EXPECT_TRUE(value.present) << "no value " << testing::internal::String::ShowWideCString(name);
     EXPECT_EQ(static_cast<DWORD>(REG_SZ), value.type);
@@ -75,13 +76,13 @@ TEST_F(FileChoice, AChosenFileFillsItsFieldAndRemembersOnlyItsOwnFolder) {
 
     ASSERT_NO_FATAL_FAILURE(Choose(app, OpenDialog(app, IDC_COMMAND1, L"Open"), input));
     EXPECT_EQ(input, app.Text(IDC_BINFILE));
-    ExpectFolderSetting(L"FolderOpen", scratch.path() + L"x\\y\\");
+    ExpectFolderSetting(L"FolderOpen", scratch.path() + L"x\\y\\", __LINE__);
     EXPECT_FALSE(ReadSetting(L"FolderRec").present);
 
     ASSERT_NO_FATAL_FAILURE(Choose(app, OpenDialog(app, IDC_COMMAND2, L"Save As"), output));
     EXPECT_EQ(output, app.Text(IDC_DEST));
-    ExpectFolderSetting(L"FolderRec", scratch.path() + L"out\\");
-    ExpectFolderSetting(L"FolderOpen", scratch.path() + L"x\\y\\");
+    ExpectFolderSetting(L"FolderRec", scratch.path() + L"out\\", __LINE__);
+    ExpectFolderSetting(L"FolderOpen", scratch.path() + L"x\\y\\", __LINE__);
     EXPECT_EQ(input, app.Text(IDC_BINFILE));
 }
 
@@ -191,7 +192,7 @@ TEST_F(FileChoice, EveryDialogOfARunIsHandedTheFoldersLoadedAtStartAndTheLastNam
     dialogs.Answer(L"C:\\chosen\\second.bin");
     ExpectHanded(dialogs.Browse(app, IDC_COMMAND1), L"Open", L"C:\\loaded\\", L"", app.window(), __LINE__);
     EXPECT_EQ(L"C:\\chosen\\second.bin", app.Text(IDC_BINFILE));
-    ExpectFolderSetting(L"FolderOpen", L"C:\\chosen\\");
+    ExpectFolderSetting(L"FolderOpen", L"C:\\chosen\\", __LINE__);
 
     // The newly stored folder waits for the next run; the chosen name is shared.
     dialogs.Answer(L"");

@@ -9,7 +9,8 @@ constexpr wchar_t kFieldMissing[] = L"Bin file or destination file are missing\r
 constexpr wchar_t kLaunchFailed[] = L"An error has occured\rCheck your filenames";
 
 // The box is the program's error box: modal over the main window, stop icon, OK alone.
-void ExpectErrorBox(const App& app, HWND box, const wchar_t* text) {
+void ExpectErrorBox(const App& app, HWND box, const wchar_t* text, int line) {
+    SCOPED_TRACE(testing::Message() << "called from line " << line);
     ASSERT_TRUE(box) << "no \"Error\" box appeared";
     const MessageBoxSeen seen = app.ReadMessageBox(box);
     EXPECT_EQ(text, seen.text);
@@ -22,7 +23,8 @@ void ExpectErrorBox(const App& app, HWND box, const wchar_t* text) {
 
 // After a refused run the window is still there, usable, with both fields untouched.
 void ExpectStillOpen(App& app, const std::wstring& input, const std::wstring& dest,
-                     const std::wstring& folder) {
+                     const std::wstring& folder, int line) {
+    SCOPED_TRACE(testing::Message() << "called from line " << line);
     EXPECT_TRUE(app.Running());
     EXPECT_TRUE(IsWindowEnabled(app.window()));
     EXPECT_EQ(input, app.Text(IDC_BINFILE));
@@ -31,14 +33,15 @@ void ExpectStillOpen(App& app, const std::wstring& input, const std::wstring& de
 }
 
 void RefusesWith(App& app, const std::wstring& folder, const std::wstring& input,
-                 const std::wstring& dest, const wchar_t* message) {
+                 const std::wstring& dest, const wchar_t* message, int line) {
+    SCOPED_TRACE(testing::Message() << "called from line " << line);
     app.SetText(IDC_BINFILE, input);
     app.SetText(IDC_DEST, dest);
     app.Click(IDC_COMMAND3);
     HWND box = app.WaitForDialog(L"Error");
-    ExpectErrorBox(app, box, message);
+    ExpectErrorBox(app, box, message, line);
     if (box) app.CloseMessageBox(box);
-    ExpectStillOpen(app, input, dest, folder);
+    ExpectStillOpen(app, input, dest, folder, line);
 }
 
 struct Launched {
@@ -107,13 +110,13 @@ TEST_F(RunAction, EnterInTheDestinationFieldRunsAsTheButtonDoes) {
         app.SetText(IDC_DEST, L"C:\\out\\new.bin");
         app.PostKey(IDC_DEST, VK_RETURN);
         HWND box = app.WaitForDialog(L"Error");
-        ExpectErrorBox(app, box, kFieldMissing);
+        ExpectErrorBox(app, box, kFieldMissing, __LINE__);
         if (box) app.CloseMessageBox(box);
         app.PostChar(IDC_DEST, L'\r');
         box = app.WaitForDialog(L"Error");
-        ExpectErrorBox(app, box, kFieldMissing);
+        ExpectErrorBox(app, box, kFieldMissing, __LINE__);
         if (box) app.CloseMessageBox(box);
-        ExpectStillOpen(app, L"", L"C:\\out\\new.bin", scratch.path());
+        ExpectStillOpen(app, L"", L"C:\\out\\new.bin", scratch.path(), __LINE__);
 
         app.SetText(IDC_BINFILE, L"C:\\img\\game.bin");
         app.PostKey(IDC_DEST, VK_RETURN);
@@ -127,9 +130,9 @@ TEST_F(RunAction, EnterInTheDestinationFieldRunsAsTheButtonDoes) {
 TEST_F(RunAction, AnEmptyFieldIsRefusedWithAMessage) {
     App app(scratch.path());
     ASSERT_TRUE(app.window());
-    RefusesWith(app, scratch.path(), L"", L"C:\\out\\new.bin", kFieldMissing);
-    RefusesWith(app, scratch.path(), L"C:\\img\\game.bin", L"", kFieldMissing);
-    RefusesWith(app, scratch.path(), L"", L"", kFieldMissing);
+    RefusesWith(app, scratch.path(), L"", L"C:\\out\\new.bin", kFieldMissing, __LINE__);
+    RefusesWith(app, scratch.path(), L"C:\\img\\game.bin", L"", kFieldMissing, __LINE__);
+    RefusesWith(app, scratch.path(), L"", L"", kFieldMissing, __LINE__);
 }
 
 TEST_F(RunAction, AFocusedRunButtonIsPressedBySpaceOrEnter) {
@@ -146,7 +149,7 @@ TEST_F(RunAction, AFocusedRunButtonIsPressedBySpaceOrEnter) {
         SCOPED_TRACE(testing::Message() << "key " << key);
         app.PostKey(IDC_COMMAND3, key);
         HWND box = app.WaitForDialog(L"Error");
-        ExpectErrorBox(app, box, kFieldMissing);
+        ExpectErrorBox(app, box, kFieldMissing, __LINE__);
         if (box) app.CloseMessageBox(box);
     }
 }
@@ -154,21 +157,21 @@ TEST_F(RunAction, AFocusedRunButtonIsPressedBySpaceOrEnter) {
 TEST_F(RunActionWithoutTool, NoToolToBeFoundGivesTheLaunchMessage) {
     App app(scratch.path());
     ASSERT_TRUE(app.window());
-    RefusesWith(app, scratch.path(), L"C:\\img\\game.bin", L"C:\\out\\new.bin", kLaunchFailed);
+    RefusesWith(app, scratch.path(), L"C:\\img\\game.bin", L"C:\\out\\new.bin", kLaunchFailed, __LINE__);
 }
 
 TEST_F(RunActionWithoutTool, AFolderNamedLikeTheToolGivesTheLaunchMessage) {
     scratch.MakeDir(L"kx.exe");
     App app(scratch.path());
     ASSERT_TRUE(app.window());
-    RefusesWith(app, scratch.path(), L"C:\\img\\game.bin", L"C:\\out\\new.bin", kLaunchFailed);
+    RefusesWith(app, scratch.path(), L"C:\\img\\game.bin", L"C:\\out\\new.bin", kLaunchFailed, __LINE__);
 }
 
 TEST_F(RunAction, ACommandLineTooLongForWindowsIsRefused) {
     App app(scratch.path());
     ASSERT_TRUE(app.window());
     const std::wstring longPath = L"C:\\" + std::wstring(40000, L'a') + L".bin";
-    RefusesWith(app, scratch.path(), longPath, L"C:\\out\\new.bin", kLaunchFailed);
+    RefusesWith(app, scratch.path(), longPath, L"C:\\out\\new.bin", kLaunchFailed, __LINE__);
     // The longest line Windows accepts still goes through.
     const std::wstring fits(32766 - std::wstring(L"kx.exe  C:\\o.bin").size(), L'b');
     app.SetText(IDC_BINFILE, fits);

@@ -20,7 +20,8 @@ Box PlaceOf(HWND control, HWND parent) {
     return {r.left, r.top, r.right - r.left, r.bottom - r.top};
 }
 
-void ExpectLayout(const App& app, SIZE client, const Box (&controls)[5]) {
+void ExpectLayout(const App& app, SIZE client, const Box (&controls)[5], int line) {
+    SCOPED_TRACE(testing::Message() << "called from line " << line);
     RECT c;
     GetClientRect(app.window(), &c);
     EXPECT_EQ(client.cx, c.right);
@@ -145,7 +146,7 @@ TEST_F(MainWindow, LaysOutTheFormInTwipsAt96Dpi) {
     EXPECT_EQ(kCaption, WindowTextOf(app.window()));
     // 15 twips to the pixel.
     ExpectLayout(app, {236, 138},
-                 {{8, 24, 185, 19}, {200, 24, 25, 19}, {8, 72, 185, 19}, {200, 72, 25, 19}, {8, 104, 217, 25}});
+                 {{8, 24, 185, 19}, {200, 24, 25, 19}, {8, 72, 185, 19}, {200, 72, 25, 19}, {8, 104, 217, 25}}, __LINE__);
     EXPECT_EQ(L"...", app.Text(IDC_COMMAND1));
     EXPECT_EQ(L"...", app.Text(IDC_COMMAND2));
     EXPECT_EQ(L"by Ravelyn -=GO=-", app.Text(IDC_COMMAND3));
@@ -161,7 +162,7 @@ TEST_F(MainWindowAt144Dpi, GrowsWithTheScreenDpi) {
     ASSERT_TRUE(app.window());
     // 10 twips to the pixel; halves round up.
     ExpectLayout(app, {354, 207},
-                 {{12, 36, 278, 29}, {300, 36, 38, 29}, {12, 108, 278, 29}, {300, 108, 38, 29}, {12, 156, 326, 38}});
+                 {{12, 36, 278, 29}, {300, 36, 38, 29}, {12, 108, 278, 29}, {300, 108, 38, 29}, {12, 156, 326, 38}}, __LINE__);
 }
 
 TEST_F(MainWindowAt144Dpi, PictureStaysAtItsPixelSizeOverTheBackColour) {
