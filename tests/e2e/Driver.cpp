@@ -212,7 +212,6 @@ App::App(const std::wstring& folder) {
     process_.reset(created.hProcess);
     UniqueHandle thread(created.hThread);
     pid_ = created.dwProcessId;
-    tid_ = created.dwThreadId;
     WaitForInputIdle(process_.get(), kTimeoutMs);
     // The window may show a little after the process first goes idle.
     WaitUntil(kTimeoutMs, [&] { return (window_ = FindTopWindow(pid_, nullptr, kCaption)) != nullptr; });
@@ -276,7 +275,6 @@ HWND App::WaitForDialog(const std::wstring& caption, DWORD timeoutMs) const {
 MessageBoxSeen App::ReadMessageBox(HWND box) const {
     MessageBoxSeen seen;
     seen.box = box;
-    seen.caption = WindowTextOf(box);
     seen.text = WindowTextOf(GetDlgItem(box, 0xFFFF));
     seen.owner = GetWindow(box, GW_OWNER);
     seen.ownerDisabled = !IsWindowEnabled(window_);
@@ -332,11 +330,11 @@ void SetScreenDpi(DWORD dpi) {
                                             reinterpret_cast<const BYTE*>(&dpi), sizeof dpi));
 }
 
-void TouchFile(const std::wstring& path) {
+void WriteTextFile(const std::wstring& path, const std::wstring& text) {
     UniqueHandle file = OpenFile(path, GENERIC_WRITE, CREATE_ALWAYS);
     ASSERT_TRUE(file);
     DWORD written = 0;
-    WriteFile(file.get(), "bin", 3, &written, nullptr);
+    WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size() * sizeof(wchar_t)), &written, nullptr);
 }
 
 }  // namespace e2e

@@ -49,7 +49,7 @@ std::vector<std::pair<std::wstring, std::wstring>> ReadRecordLines(const std::ws
 
 struct MessageBoxSeen {
     HWND box{};
-    std::wstring caption, text;
+    std::wstring text;
     HWND owner{};
     bool ownerDisabled = false;
     int buttons = 0;      // push buttons in the box
@@ -67,7 +67,6 @@ public:
 
     HWND window() const { return window_; }
     HWND control(int id) const { return GetDlgItem(window_, id); }
-    DWORD pid() const { return pid_; }
 
     void SetText(int id, const std::wstring& text);
     std::wstring Text(int id) const;
@@ -87,7 +86,6 @@ public:
 private:
     UniqueHandle process_;
     DWORD pid_ = 0;
-    DWORD tid_ = 0;
     HWND window_{};
 };
 
@@ -123,8 +121,10 @@ private:
 };
 RECT ClientRectOnScreen(HWND window);
 
+// Writes text as UTF-16, replacing the file.
+void WriteTextFile(const std::wstring& path, const std::wstring& text);
 // A file of a few bytes, so that the Open dialog finds it.
-void TouchFile(const std::wstring& path);
+inline void TouchFile(const std::wstring& path) { WriteTextFile(path, L"bin"); }
 
 }  // namespace e2e
 

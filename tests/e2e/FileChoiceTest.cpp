@@ -137,10 +137,7 @@ public:
     void Answer(const std::wstring& name) {
         const std::wstring path = folder_ + L"dialog-answer.txt";
         DeleteFileW(path.c_str());
-        if (name.empty()) return;
-        UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-        DWORD written = 0;
-        WriteFile(file.get(), name.data(), static_cast<DWORD>(name.size() * sizeof(wchar_t)), &written, nullptr);
+        if (!name.empty()) WriteTextFile(path, name);
     }
 
     // Clicks a browse button and returns what that dialog was handed.
