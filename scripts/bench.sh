@@ -13,7 +13,7 @@ CLICK_RUNS=${2:-${BENCH_CLICK_RUNS:-15}}
 install_packages >&2
 build --target Quorvane kx_double >&2
 cmake --build "$BUILD_DIR" -j "$(nproc)" --target bare_window bench_driver >&2
-start_private_wine private-display
+start_private_wine
 
 BIN=$BUILD_DIR/bin
 cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n1)

@@ -55,7 +55,7 @@ start_private_display() {
 start_private_wine() {
     WINE_TMP=$(mktemp -d /tmp/quorvane-wine.XXXXXX)
     trap cleanup_wine EXIT
-    [ "${1:-}" = private-display ] && start_private_display
+    start_private_display
     export WINEPREFIX=$WINE_TMP/prefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
     # Wine's background processes start here, not inside a test: they would hold CTest's pipes.
     mkdir -p "$WINEPREFIX"

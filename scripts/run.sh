@@ -22,7 +22,7 @@ if [ -n "${DISPLAY:-}" ]; then
     exec wine "$exe"
 fi
 
-start_private_wine private-display
+start_private_wine
 wine "$exe" </dev/null >/dev/null 2>&1 &
 window=""
 for _ in $(seq 200); do

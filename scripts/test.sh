@@ -4,7 +4,7 @@
 source "$(dirname "$0")/common.sh"
 install_packages
 build
-start_private_wine private-display
+start_private_wine
 status=0
 ctest --test-dir "$BUILD_DIR" --output-on-failure --timeout 120 "$@" || status=$?
 exit $status
