@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/FileChoice.h"
+#include "app/SystemLibrary.h"
 
 namespace {
 // The longest path the platform accepts, so that no long name is silently refused.
@@ -16,7 +17,7 @@ bool CommonDialog::ShowOpen(HWND owner) { return Show(owner, false); }
 bool CommonDialog::ShowSave(HWND owner) { return Show(owner, true); }
 
 bool CommonDialog::Show(HWND owner, bool save) {
-    if (!library_) library_.reset(LoadLibraryW(L"comdlg32.dll"));
+    if (!library_) library_ = LoadSystemLibrary(L"comdlg32.dll");
     if (!library_) return false;
     using ShowFn = BOOL(WINAPI*)(OPENFILENAMEW*);
     auto show = reinterpret_cast<ShowFn>(reinterpret_cast<void*>(

@@ -1,5 +1,7 @@
 #include "app/Picture.h"
 
+#include "app/SystemLibrary.h"
+
 #include <ole2.h>
 #include <wincodec.h>
 
@@ -74,7 +76,7 @@ Picture LoadJpegResource(HINSTANCE instance, int id) {
     // The decoder is needed once. Taken straight from its library rather than through
     // COM, which would keep that library and the half dozen it needs loaded for good;
     // here they all go again as soon as the picture is copied.
-    UniqueModule codecs(LoadLibraryW(L"windowscodecs.dll"));
+    UniqueModule codecs = LoadSystemLibrary(L"windowscodecs.dll");
     using GetClassObjectFn = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
     auto getClassObject = reinterpret_cast<GetClassObjectFn>(
         reinterpret_cast<void*>(GetProcAddress(codecs.get(), "DllGetClassObject")));

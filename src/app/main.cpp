@@ -2,8 +2,10 @@
 #include <windows.h>
 
 #include "app/Form1.h"
+#include "app/SystemLibrary.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+    RestrictLibrarySearch();  // before anything can load a library on the program's behalf
     Form1 form;
     if (!form.Create(instance)) return 1;
     form.Show(showCommand);

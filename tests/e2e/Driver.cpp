@@ -199,12 +199,12 @@ bool WaitForRecord(const std::wstring& folder, Record& record, DWORD timeoutMs) 
     return true;
 }
 
-App::App(const std::wstring& folder) {
+App::App(const std::wstring& folder, bool inheritHandles) {
     std::wstring commandLine = L"\"" + folder + L"Quorvane.exe\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION created{};
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, inheritHandles, 0, nullptr,
                         folder.c_str(), &startup, &created)) {
         ADD_FAILURE() << "Quorvane.exe did not start: error " << GetLastError();
         return;
@@ -322,6 +322,20 @@ void WriteSetting(const std::wstring& name, const std::wstring& text) {
                                             reinterpret_cast<const BYTE*>(text.c_str()),
                                             static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))));
 }
+
+namespace {
+constexpr wchar_t kAppOverrides[] = L"Software\\Wine\\AppDefaults\\Quorvane.exe\\DllOverrides";
+}
+
+PreferFoundLibraries::PreferFoundLibraries(std::initializer_list<const wchar_t*> names) {
+    UniqueHKey key;
+    EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyW(HKEY_CURRENT_USER, kAppOverrides, key.put()));
+    const wchar_t order[] = L"native,builtin";
+    for (const wchar_t* name : names)
+        RegSetValueExW(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(order), sizeof order);
+}
+
+PreferFoundLibraries::~PreferFoundLibraries() { RegDeleteKeyW(HKEY_CURRENT_USER, kAppOverrides); }
 
 void SetScreenDpi(DWORD dpi) {
     UniqueHKey key;

@@ -60,7 +60,8 @@ struct MessageBoxSeen {
 // One run of Quorvane.exe from a scratch folder, with that folder as its current folder.
 class App {
 public:
-    explicit App(const std::wstring& folder);
+    // inheritHandles: the program gets this driver's inheritable handles, at the same values.
+    explicit App(const std::wstring& folder, bool inheritHandles = false);
     ~App();  // ends the process if a test left it running
     App(const App&) = delete;
     App& operator=(const App&) = delete;
@@ -102,6 +103,16 @@ struct RegValue {
 };
 RegValue ReadSetting(const std::wstring& name);
 void WriteSetting(const std::wstring& name, const std::wstring& text);
+
+// Tells Wine to prefer, for Quorvane.exe, a library of each name found by the library
+// search over its own (as Windows does for all but its known system libraries), while alive.
+class PreferFoundLibraries {
+public:
+    explicit PreferFoundLibraries(std::initializer_list<const wchar_t*> names);
+    ~PreferFoundLibraries();
+    PreferFoundLibraries(const PreferFoundLibraries&) = delete;
+    PreferFoundLibraries& operator=(const PreferFoundLibraries&) = delete;
+};
 
 // Screen dots per inch for programs started from now on.
 void SetScreenDpi(DWORD dpi);

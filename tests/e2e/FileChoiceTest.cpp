@@ -120,18 +120,18 @@ TEST_F(FileChoice, TheNextRunStartsEachDialogInTheFolderChosenBefore) {
     }
 }
 
-// The dialogs' stand-in beside the program: what each call was handed, and its answers.
-// Wine takes a comdlg32.dll from the program's folder only when told to prefer it.
+// The dialogs' stand-in, put where the program looks for the dialogs' library: the system
+// folder (this prefix's own), and preferred there over Wine's own for the program alone.
 class DialogDouble {
 public:
     explicit DialogDouble(ScratchFolder& scratch) : folder_(scratch.path()) {
-        scratch.CopyIn(L"dialog-double\\comdlg32.dll", L"comdlg32.dll");
-        UniqueHKey key;
-        EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyW(HKEY_CURRENT_USER, kAppOverrides, key.put()));
-        const wchar_t order[] = L"native,builtin";
-        RegSetValueExW(key.get(), L"comdlg32", 0, REG_SZ, reinterpret_cast<const BYTE*>(order), sizeof order);
+        wchar_t system[MAX_PATH];
+        installed_ = std::wstring(system, GetSystemDirectoryW(system, MAX_PATH)) + L"\\comdlg32.dll";
+        saved_ = scratch.path() + L"comdlg32.saved";
+        EXPECT_TRUE(CopyFileW(installed_.c_str(), saved_.c_str(), FALSE));
+        EXPECT_TRUE(CopyFileW((BuildFolder() + L"library-double\\comdlg32.dll").c_str(), installed_.c_str(), FALSE));
     }
-    ~DialogDouble() { RegDeleteKeyW(HKEY_CURRENT_USER, kAppOverrides); }
+    ~DialogDouble() { CopyFileW(saved_.c_str(), installed_.c_str(), FALSE); }
 
     // The next dialogs return this name; an empty one makes them cancel.
     void Answer(const std::wstring& name) {
@@ -151,8 +151,6 @@ public:
     }
 
 private:
-    static constexpr wchar_t kAppOverrides[] = L"Software\\Wine\\AppDefaults\\Quorvane.exe\\DllOverrides";
-
     std::vector<Record> Calls() const {
         std::vector<Record> calls;
         for (auto& [name, value] : ReadRecordLines(folder_ + L"dialog-record.txt")) {
@@ -161,7 +159,8 @@ private:
         }
         return calls;
     }
-    std::wstring folder_;
+    std::wstring folder_, installed_, saved_;
+    PreferFoundLibraries preference_{L"comdlg32"};
 };
 
 void ExpectHanded(const Record& call, const std::wstring& title, const std::wstring& initDir,
@@ -199,6 +198,26 @@ TEST_F(FileChoice, EveryDialogOfARunIsHandedTheFoldersLoadedAtStartAndTheLastNam
                  app.window(), __LINE__);
     EXPECT_EQ(L"", app.Text(IDC_DEST));
     EXPECT_EQ(tooLong, ReadSetting(L"FolderRec").text);
+}
+
+TEST_F(FileChoice, LookAlikeLibrariesBesideTheProgramAreNeverLoaded) {
+    // A downloads folder may hold files named like the libraries the program loads itself.
+    scratch.CopyIn(L"library-double\\comdlg32.dll", L"comdlg32.dll");
+    scratch.CopyIn(L"library-double\\comdlg32.dll", L"windowscodecs.dll");
+    const PreferFoundLibraries preference{L"comdlg32", L"windowscodecs"};
+    App app(scratch.path());
+    ASSERT_TRUE(app.window());
+
+    // The picture shows: the strip above the first label is not the bare back colour.
+    app.Settle();
+    EXPECT_TRUE(WaitUntil(kTimeoutMs, [&] {
+        const Capture shot(ClientRectOnScreen(app.window()));
+        int picture = 0;
+        for (int x = 0; x < shot.width(); ++x) picture += shot.at(x, 2) != RGB(1, 0, 66);
+        return picture > shot.width() * 9 / 10;
+    })) << "no picture";
+    ASSERT_NO_FATAL_FAILURE(Cancel(app, OpenDialog(app, IDC_COMMAND1, L"Open")));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((scratch.path() + L"library-double-loaded.txt").c_str()));
 }
 
 TEST_F(FileChoice, ARememberedFolderTooLongForTheDialogIsNotHandedToIt) {

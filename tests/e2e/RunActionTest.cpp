@@ -50,9 +50,10 @@ struct Launched {
 };
 
 // Types both paths, presses the run button and collects what the tool double saw.
-Launched RunWith(const std::wstring& folder, const std::wstring& input, const std::wstring& dest) {
+Launched RunWith(const std::wstring& folder, const std::wstring& input, const std::wstring& dest,
+                 bool inheritHandles = false) {
     DeleteFileW((folder + L"kx-record.txt").c_str());
-    App app(folder);
+    App app(folder, inheritHandles);
     Launched result;
     if (!app.window()) return result;
     app.SetText(IDC_BINFILE, input);
@@ -78,6 +79,20 @@ TEST_F(RunAction, StartsTheToolShownNormallyAndEnds) {
     EXPECT_EQ(args, RecordAll(run.record, L"crtarg"));
     EXPECT_EQ(std::to_wstring(STARTF_USESHOWWINDOW), RecordOne(run.record, L"flags"));
     EXPECT_EQ(std::to_wstring(SW_SHOWNORMAL), RecordOne(run.record, L"show"));
+}
+
+TEST_F(RunAction, TheToolInheritsNoHandleOfTheProgram) {
+    // The program is started holding an open file at a known value; the tool must not see it.
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    UniqueHandle held(CreateFileW((scratch.path() + L"held-open.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                  &inheritable, CREATE_ALWAYS, 0, nullptr));
+    ASSERT_NE(INVALID_HANDLE_VALUE, held.get());
+    SetEnvironmentVariableW(L"KX_PROBE_HANDLE", std::to_wstring(reinterpret_cast<UINT_PTR>(held.get())).c_str());
+    const Launched run = RunWith(scratch.path(), L"C:\\img\\game.bin", L"C:\\out\\new.bin", true);
+    SetEnvironmentVariableW(L"KX_PROBE_HANDLE", nullptr);
+    const std::wstring seen = RecordOne(run.record, L"probe");
+    EXPECT_NE(L"<missing>", seen);
+    EXPECT_EQ(std::wstring::npos, seen.find(L"held-open.txt")) << "the tool sees " << testing::PrintToString(seen);
 }
 
 TEST_F(RunAction, EveryPathArrivesAsOneArgumentExactlyAsTyped) {

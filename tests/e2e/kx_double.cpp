@@ -31,6 +31,13 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         for (int i = 0; i < count; ++i) record += L"shellarg=" + std::wstring(args[i]) + L"\n";
         LocalFree(args);
     }
+    // A handle value the test holds open and inheritable: what, if anything, is there for us.
+    if (const wchar_t* probe = _wgetenv(L"KX_PROBE_HANDLE")) {
+        wchar_t path[MAX_PATH] = L"<none>";
+        HANDLE handle = reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(_wtoi(probe)));
+        GetFinalPathNameByHandleW(handle, path, MAX_PATH, 0);
+        record += L"probe=" + std::wstring(path) + L"\n";
+    }
     record += L"crtargc=" + std::to_wstring(__argc) + L"\n";
     for (int i = 0; i < __argc; ++i) record += L"crtarg=" + std::wstring(__wargv[i]) + L"\n";
 

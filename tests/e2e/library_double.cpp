@@ -1,6 +1,10 @@
-// Stands in for the platform's file dialogs (comdlg32.dll beside the program, loaded
-// when Wine is told to prefer it): records what the program hands to each dialog, then
-// answers with the name in dialog-answer.txt, or cancels when there is none.
+// Stands in for a system library in the end-to-end tests, in two roles.
+// - As the file dialogs (comdlg32.dll in the system folder, preferred by Wine when told to):
+//   records what the program hands to each dialog, then answers with the name in
+//   dialog-answer.txt, or cancels when there is none.
+// - As a look-alike planted beside the program (comdlg32.dll or windowscodecs.dll): notes
+//   that it was loaded at all; every entry point the program looks up then fails.
+// Its files live in the program's folder.
 #include <windows.h>
 #include <commdlg.h>
 
@@ -8,13 +12,18 @@
 
 namespace {
 
-std::wstring Folder() {
-    HMODULE self = nullptr;
-    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCWSTR>(&Folder), &self);
+std::wstring ProgramFolder() {
     wchar_t path[MAX_PATH];
-    std::wstring folder(path, GetModuleFileNameW(self, path, MAX_PATH));
+    std::wstring folder(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
     return folder.substr(0, folder.find_last_of(L'\\') + 1);
+}
+
+void Append(const wchar_t* file, const std::wstring& text) {
+    HANDLE log = CreateFileW((ProgramFolder() + file).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                             OPEN_ALWAYS, 0, nullptr);
+    DWORD done = 0;
+    WriteFile(log, text.data(), static_cast<DWORD>(text.size() * sizeof(wchar_t)), &done, nullptr);
+    CloseHandle(log);
 }
 
 std::wstring OrNone(const wchar_t* text) { return text ? std::wstring(text) : L"<null>"; }
@@ -38,18 +47,13 @@ BOOL Show(OPENFILENAMEW* ofn, const wchar_t* kind) {
     record += L"maxfile=" + std::to_wstring(ofn->nMaxFile) + L"\n";
     record += L"flags=" + std::to_wstring(ofn->Flags) + L"\n";
     record += L"defext=" + OrNone(ofn->lpstrDefExt) + L"\n";
+    Append(L"dialog-record.txt", record);
 
-    const std::wstring folder = Folder();
-    HANDLE log = CreateFileW((folder + L"dialog-record.txt").c_str(), FILE_APPEND_DATA, FILE_SHARE_READ,
-                             nullptr, OPEN_ALWAYS, 0, nullptr);
-    DWORD done = 0;
-    WriteFile(log, record.data(), static_cast<DWORD>(record.size() * sizeof(wchar_t)), &done, nullptr);
-    CloseHandle(log);
-
-    HANDLE answer = CreateFileW((folder + L"dialog-answer.txt").c_str(), GENERIC_READ, FILE_SHARE_READ,
+    HANDLE answer = CreateFileW((ProgramFolder() + L"dialog-answer.txt").c_str(), GENERIC_READ, FILE_SHARE_READ,
                                 nullptr, OPEN_EXISTING, 0, nullptr);
     if (answer == INVALID_HANDLE_VALUE) return FALSE;
     wchar_t name[1024] = {};
+    DWORD done = 0;
     ReadFile(answer, name, sizeof name - sizeof(wchar_t), &done, nullptr);
     CloseHandle(answer);
     lstrcpynW(ofn->lpstrFile, name, static_cast<int>(ofn->nMaxFile));
@@ -58,6 +62,19 @@ BOOL Show(OPENFILENAMEW* ofn, const wchar_t* kind) {
 
 }  // namespace
 
-// Exported under the platform's names by comdlg_double.def.
+extern "C" BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, void*) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        wchar_t path[MAX_PATH];
+        Append(L"library-double-loaded.txt",
+               L"loaded=" + std::wstring(path, GetModuleFileNameW(self, path, MAX_PATH)) + L"\n");
+    }
+    return TRUE;
+}
+
+// Exported under the platform's names by library_double.def.
 extern "C" BOOL WINAPI DoubleGetOpenFileNameW(OPENFILENAMEW* ofn) { return Show(ofn, L"open"); }
 extern "C" BOOL WINAPI DoubleGetSaveFileNameW(OPENFILENAMEW* ofn) { return Show(ofn, L"save"); }
+extern "C" HRESULT WINAPI DoubleDllGetClassObject(REFCLSID, REFIID, void** object) {
+    *object = nullptr;
+    return CLASS_E_CLASSNOTAVAILABLE;
+}
