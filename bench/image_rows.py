@@ -6,7 +6,7 @@
 import struct
 import sys
 
-SIZE_LIMIT = 65536
+SIZE_LIMIT = 40 * 1024
 # Windows' own DLLs: a static build imports nothing else (no libstdc++, libgcc, winpthread).
 SYSTEM_DLLS = {"kernel32", "user32", "gdi32", "advapi32", "ole32", "oleaut32", "msvcrt", "comdlg32",
                "shell32", "comctl32", "shlwapi", "version", "ntdll", "imm32", "uxtheme", "ucrtbase"}
