@@ -32,9 +32,10 @@ install_packages() {
 # Arguments go to the build step (e.g. --target Quorvane); CONFIGURE_ARGS to the first.
 CONFIGURE_ARGS=()
 build() {
-    local toolchain=()
-    [ -n "$NATIVE_WINDOWS" ] || toolchain=(-DCMAKE_TOOLCHAIN_FILE="$QUORVANE_ROOT/cmake/mingw-i686.cmake")
-    cmake -S "$QUORVANE_ROOT" -B "$BUILD_DIR" "${toolchain[@]}" "${CONFIGURE_ARGS[@]}" >/dev/null
+    local args=()
+    [ -n "$NATIVE_WINDOWS" ] || args=(-DCMAKE_TOOLCHAIN_FILE="$QUORVANE_ROOT/cmake/mingw-i686.cmake")
+    [ -z "${GTEST_SOURCE_DIR:-}" ] || args+=(-DGTEST_SOURCE_DIR="$GTEST_SOURCE_DIR")
+    cmake -S "$QUORVANE_ROOT" -B "$BUILD_DIR" "${args[@]}" "${CONFIGURE_ARGS[@]}" >/dev/null
     cmake --build "$BUILD_DIR" -j "$(nproc)" "$@"
 }
 
