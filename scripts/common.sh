@@ -7,10 +7,17 @@ BUILD_DIR=${BUILD_DIR:-$QUORVANE_ROOT/build}
 
 PACKAGES=(cmake make g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
     mingw-w64-i686-dev googletest wine wine32:i386 xvfb xauth x11-utils fonts-wine
-    imagemagick python3 python3-pil)
+    imagemagick python3 python3-pil clang lld)
+
+# In an MSYS2 shell on Windows the shell's own compilers build and programs run natively;
+# elsewhere the mingw-w64 cross toolchain builds and Wine runs.
+case "$(uname -s)" in
+MINGW* | MSYS* | CYGWIN*) NATIVE_WINDOWS=1 ;;
+*) NATIVE_WINDOWS="" ;;
+esac
 
 install_packages() {
-    if [ "$(uname -s)" != Linux ] || ! command -v dpkg >/dev/null; then return 0; fi
+    if [ -n "$NATIVE_WINDOWS" ] || ! command -v dpkg >/dev/null; then return 0; fi
     local missing=() p
     dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
     for p in "${PACKAGES[@]}"; do
@@ -22,10 +29,22 @@ install_packages() {
     DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/null
 }
 
+# Arguments go to the build step (e.g. --target Quorvane); CONFIGURE_ARGS to the first.
+CONFIGURE_ARGS=()
 build() {
-    cmake -S "$QUORVANE_ROOT" -B "$BUILD_DIR" \
-        -DCMAKE_TOOLCHAIN_FILE="$QUORVANE_ROOT/cmake/mingw-i686.cmake" >/dev/null
+    local args=()
+    [ -n "$NATIVE_WINDOWS" ] || args=(-DCMAKE_TOOLCHAIN_FILE="$QUORVANE_ROOT/cmake/mingw-i686.cmake")
+    [ -z "${GTEST_SOURCE_DIR:-}" ] || args+=(-DGTEST_SOURCE_DIR="$GTEST_SOURCE_DIR")
+    cmake -S "$QUORVANE_ROOT" -B "$BUILD_DIR" "${args[@]}" "${CONFIGURE_ARGS[@]}" >/dev/null
     cmake --build "$BUILD_DIR" -j "$(nproc)" "$@"
+}
+
+# The program alone, built a second time by clang and lld, for the end-to-end tests.
+CLANG_BUILD_DIR=$BUILD_DIR/clang
+build_clang_program() {
+    cmake -S "$QUORVANE_ROOT" -B "$CLANG_BUILD_DIR" -DQUORVANE_TESTS=OFF -DQUORVANE_BENCH=OFF \
+        -DCMAKE_TOOLCHAIN_FILE="$QUORVANE_ROOT/cmake/clang-mingw-i686.cmake" >/dev/null
+    cmake --build "$CLANG_BUILD_DIR" -j "$(nproc)" --target Quorvane
 }
 
 # A fresh prefix and display for this run only; cleanup ends what was started here.

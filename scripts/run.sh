@@ -7,9 +7,7 @@ install_packages
 build --target Quorvane
 exe=$BUILD_DIR/bin/Quorvane.exe
 
-case "$(uname -s)" in
-MINGW* | MSYS* | CYGWIN*) exec "$exe" ;;
-esac
+[ -z "$NATIVE_WINDOWS" ] || exec "$exe"
 
 if [ -n "${DISPLAY:-}" ]; then
     # A prefix of its own, kept between runs so that the remembered folders stay.

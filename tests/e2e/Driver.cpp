@@ -129,6 +129,16 @@ std::wstring BuildFolder() {
     return path.substr(0, path.find_last_of(L'\\') + 1);
 }
 
+std::wstring ProgramPath() {
+    wchar_t relative[MAX_PATH], full[MAX_PATH];
+    const DWORD length = GetEnvironmentVariableW(L"QUORVANE_EXE", relative, MAX_PATH);
+    if (length == 0) return BuildFolder() + L"Quorvane.exe";
+    // A name too long gives an empty path: the tests fail rather than test the default build.
+    const DWORD fullLength =
+        length < MAX_PATH ? GetFullPathNameW((BuildFolder() + relative).c_str(), MAX_PATH, full, nullptr) : 0;
+    return std::wstring(full, fullLength < MAX_PATH ? fullLength : 0);
+}
+
 ScratchFolder::ScratchFolder() {
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
@@ -155,7 +165,8 @@ std::wstring ScratchFolder::MakeDir(const std::wstring& relative) {
 
 void ScratchFolder::CopyIn(const std::wstring& fileInBuild, const std::wstring& as) {
     const std::wstring target = path_ + (as.empty() ? fileInBuild : as);
-    ASSERT_TRUE(CopyFileW((BuildFolder() + fileInBuild).c_str(), target.c_str(), FALSE))
+    const std::wstring source = fileInBuild == L"Quorvane.exe" ? ProgramPath() : BuildFolder() + fileInBuild;
+    ASSERT_TRUE(CopyFileW(source.c_str(), target.c_str(), FALSE))
         << "copying " << testing::internal::String::ShowWideCString(fileInBuild.c_str());
 }
 

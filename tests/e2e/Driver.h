@@ -22,6 +22,9 @@ constexpr wchar_t kCaption[] = L"Ostrafel Frontend 1.2";
 
 // Folder of this driver, where the build puts Quorvane.exe and the tool double kx.exe.
 std::wstring BuildFolder();
+// The program under test: Quorvane.exe in BuildFolder(), or the one QUORVANE_EXE names
+// relative to it (another compiler's build).
+std::wstring ProgramPath();
 
 // A folder of its own for one test, removed with everything in it at the end.
 class ScratchFolder {
@@ -32,7 +35,7 @@ public:
     ScratchFolder& operator=(const ScratchFolder&) = delete;
     const std::wstring& path() const { return path_; }  // ends with a backslash
     std::wstring MakeDir(const std::wstring& relative);  // returns it with a trailing backslash
-    void CopyIn(const std::wstring& fileInBuild, const std::wstring& as = L"");
+    void CopyIn(const std::wstring& fileInBuild, const std::wstring& as = L"");  // Quorvane.exe: ProgramPath()
 
 private:
     std::wstring path_;

@@ -11,7 +11,7 @@
 namespace e2e {
 namespace {
 
-std::wstring ExePath() { return BuildFolder() + L"Quorvane.exe"; }
+std::wstring ExePath() { return ProgramPath(); }
 
 std::vector<unsigned char> ReadWholeFile(const std::wstring& path) {
     std::ifstream in(path.c_str(), std::ios::binary);

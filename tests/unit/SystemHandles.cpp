@@ -2,6 +2,7 @@
 
 #include "common/Unique.h"
 
+#include <cstddef>
 #include <cwctype>
 #include <vector>
 
@@ -10,22 +11,24 @@ namespace {
 
 using NtStatus = LONG;
 constexpr NtStatus kStatusInfoLengthMismatch = static_cast<NtStatus>(0xC0000004L);
-constexpr ULONG kSystemHandleInformation = 16;
+constexpr ULONG kSystemExtendedHandleInformation = 64;  // full process ids and handle values
 constexpr ULONG kObjectNameInformation = 1;
 constexpr ULONG kObjectTypeInformation = 2;
 
 struct HandleEntry {
-    USHORT processId;  // the low 16 bits; enough for Wine's small process ids
-    USHORT creatorBackTraceIndex;
-    UCHAR objectTypeIndex;
-    UCHAR handleAttributes;
-    USHORT handleValue;
     PVOID object;
+    ULONG_PTR processId;
+    ULONG_PTR handleValue;
     ULONG grantedAccess;
+    USHORT creatorBackTraceIndex;
+    USHORT objectTypeIndex;
+    ULONG handleAttributes;
+    ULONG reserved;
 };
 
 struct HandleTable {
-    ULONG count;
+    ULONG_PTR count;
+    ULONG_PTR reserved;
     HandleEntry entries[1];
 };
 
@@ -52,7 +55,7 @@ std::vector<ULONG_PTR> SnapshotHandleTable() {
     for (int attempt = 0; attempt < 16; ++attempt) {
         const ULONG bytes = static_cast<ULONG>(table.size() * sizeof(ULONG_PTR));
         const NtStatus status =
-            NtQuerySystemInformation(kSystemHandleInformation, table.data(), bytes, nullptr);
+            NtQuerySystemInformation(kSystemExtendedHandleInformation, table.data(), bytes, nullptr);
         if (status == kStatusInfoLengthMismatch) {
             table.resize(table.size() * 2);
             continue;
@@ -95,17 +98,20 @@ int CountOpenKeyHandles(const std::wstring& pathSuffix) {
     const std::vector<ULONG_PTR> snapshot = SnapshotHandleTable();
     if (snapshot.empty()) return -1;
     const auto* table = reinterpret_cast<const HandleTable*>(snapshot.data());
-    const auto self = static_cast<USHORT>(GetCurrentProcessId());
+    // Never past the buffer, whatever count the table claims.
+    const size_t fits = (snapshot.size() * sizeof(ULONG_PTR) - offsetof(HandleTable, entries)) / sizeof(HandleEntry);
+    const size_t entries = table->count < fits ? table->count : fits;
+    const ULONG_PTR self = GetCurrentProcessId();
     const HANDLE process = GetCurrentProcess();
 
     int count = 0;
-    for (ULONG i = 0; i < table->count; ++i) {
+    for (size_t i = 0; i < entries; ++i) {
         const HandleEntry& entry = table->entries[i];
         if (entry.processId != self) continue;
         // Queried through a copy we own, so another thread closing the original cannot pull it away.
         UniqueHandle copy;
-        if (!DuplicateHandle(process, reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(entry.handleValue)),
-                             process, copy.put(), 0, FALSE, DUPLICATE_SAME_ACCESS))
+        if (!DuplicateHandle(process, reinterpret_cast<HANDLE>(entry.handleValue), process, copy.put(), 0,
+                             FALSE, DUPLICATE_SAME_ACCESS))
             continue;
         // Asking the name of some objects (pipes) can block; keys answer at once.
         if (QueryObjectString(copy.get(), kObjectTypeInformation) != L"Key") continue;
