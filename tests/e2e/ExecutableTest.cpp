@@ -115,7 +115,7 @@ TEST(Executable, IsA32BitGuiProgramNeedingOnlyWindowsOwnLibraries) {
     ASSERT_EQ(static_cast<DWORD>(IMAGE_NT_SIGNATURE), nt->Signature);
     EXPECT_EQ(IMAGE_FILE_MACHINE_I386, nt->FileHeader.Machine);
     EXPECT_EQ(IMAGE_SUBSYSTEM_WINDOWS_GUI, nt->OptionalHeader.Subsystem);
-    EXPECT_LE(image.size(), 64u * 1024u);
+    EXPECT_LE(image.size(), 40u * 1024u);  // the size budget
 
     // Import directory: turn each RVA into a file offset through the section table.
     const auto* sections = IMAGE_FIRST_SECTION(nt);
