@@ -1,6 +1,7 @@
 // The main window as a user meets it: where everything is, what it shows, and how it
 // answers the keyboard, resizing and closing.
 #include <ole2.h>
+#include <oleacc.h>
 #include <olectl.h>
 
 #include "Driver.h"
@@ -126,6 +127,22 @@ int WhitePixels(const Capture& shot, RECT area) {
     return white;
 }
 
+// What a screen reader hears for a window: its accessible name, as the platform gives it.
+std::wstring AccessibleName(HWND window) {
+    IAccessible* object = nullptr;
+    if (FAILED(AccessibleObjectFromWindow(window, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&object))))
+        return L"<no accessible object>";
+    VARIANT self{};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR name = nullptr;
+    object->get_accName(self, &name);
+    std::wstring text = name ? name : L"";
+    SysFreeString(name);
+    object->Release();
+    return text;
+}
+
 class MainWindow : public AppTest {};
 
 class MainWindowAt144Dpi : public AppTest {
@@ -197,6 +214,18 @@ TEST_F(MainWindow, ShowsThePictureAndWhiteLabelsBeneathTheFields) {
     EXPECT_GT(WhitePixels(shot, {8, 56, 153, 71}), 40);
     EXPECT_EQ(0, WhitePixels(shot, {110, 8, 190, 23}));  // past the end of "Choose your Bin file"
     EXPECT_GT(WhitePixels(shot, {85, 8, 105, 21}), 5);  // one line: "file" ends near the right
+}
+
+TEST_F(MainWindow, ScreenReadersNameEachFieldByItsLabelAt96And144Dpi) {
+    for (DWORD dpi : {96, 144}) {
+        SCOPED_TRACE(testing::Message() << dpi << " dpi");
+        SetScreenDpi(dpi);
+        App app(scratch.path());
+        if (!app.window()) continue;
+        EXPECT_EQ(L"Choose your Bin file", AccessibleName(app.control(IDC_BINFILE)));
+        EXPECT_EQ(L"Choose the destination", AccessibleName(app.control(IDC_DEST)));
+    }
+    SetScreenDpi(96);
 }
 
 TEST_F(MainWindow, FocusStartsInTheInputFieldAndTabFollowsTheForm) {
