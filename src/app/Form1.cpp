@@ -45,6 +45,11 @@ constexpr ControlSpec kControls[] = {
     {IDC_COMMAND3, L"BUTTON", L"by Ravelyn -=GO=-", WS_TABSTOP | BS_PUSHBUTTON, 0, {120, 1560, 3255, 375}},
 };
 
+// Posted by the resize handler to itself: the fixed size is set once the resize that raised
+// it is complete. Set from inside that resize, Wine under a window manager never passes it
+// on to X, and the window stays at the manager's size, partly unpainted.
+constexpr UINT WM_APP_FIXEDSIZE = WM_APP + 1;
+
 constexpr wchar_t kFieldMissing[] = L"Bin file or destination file are missing\rPlease check";
 constexpr wchar_t kLaunchFailed[] = L"An error has occured\rCheck your filenames";
 
@@ -111,6 +116,9 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE:
         Form_Resize(wParam);
         return 0;
+    case WM_APP_FIXEDSIZE:
+        ApplyFixedSize();
+        return 0;
     case WM_ERASEBKGND:
         return 1;  // OnPaint covers the whole client area
     case WM_PAINT:
@@ -162,12 +170,20 @@ void Form1::Form_Load() {
 
 void Form1::Form_Resize(WPARAM sizeType) {
     // Minimized and maximized windows keep the platform's size; the normal state is fixed.
-    if (sizeType != SIZE_RESTORED) return;
+    if (sizeType == SIZE_RESTORED && !HasFixedSize()) PostMessageW(state_.hwnd, WM_APP_FIXEDSIZE, 0, 0);
+}
+
+void Form1::ApplyFixedSize() {
+    // The window may have been maximized or minimized since the resize that posted this.
+    if (IsZoomed(state_.hwnd) || IsIconic(state_.hwnd) || HasFixedSize()) return;
+    SetWindowPos(state_.hwnd, nullptr, 0, 0, state_.outerSize.cx, state_.outerSize.cy,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+bool Form1::HasFixedSize() const {
     RECT r;
     GetWindowRect(state_.hwnd, &r);
-    if (r.right - r.left != state_.outerSize.cx || r.bottom - r.top != state_.outerSize.cy)
-        SetWindowPos(state_.hwnd, nullptr, 0, 0, state_.outerSize.cx, state_.outerSize.cy,
-                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    return r.right - r.left == state_.outerSize.cx && r.bottom - r.top == state_.outerSize.cy;
 }
 
 void Form1::OnPaint() {

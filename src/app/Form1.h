@@ -45,6 +45,8 @@ private:
     void OnCommand(int id, int code);
     void Form_Load();
     void Form_Resize(WPARAM sizeType);
+    void ApplyFixedSize();
+    bool HasFixedSize() const;
     void Command1_Click();
     void Command2_Click();
     void Command3_Click();
