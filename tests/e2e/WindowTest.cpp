@@ -2,7 +2,6 @@
 // answers the keyboard, resizing and closing.
 #include <ole2.h>
 #include <oleacc.h>
-#include <olectl.h>
 
 #include "Driver.h"
 
@@ -63,52 +62,10 @@ bool SizeIs(HWND window, SIZE size) {
     return now.cx == size.cx && now.cy == size.cy;
 }
 
-// The background picture as the platform decodes it, straight from the executable.
-class Jpeg {
-public:
-    explicit Jpeg(const std::wstring& exe) {
-        UniqueModule module(LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
-        HRSRC info = FindResourceW(module.get(), MAKEINTRESOURCEW(IDR_BACKGROUND), MAKEINTRESOURCEW(10));
-        const DWORD size = info ? SizeofResource(module.get(), info) : 0;
-        HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, size);
-        if (size) CopyMemory(GlobalLock(memory), LockResource(LoadResource(module.get(), info)), size);
-        GlobalUnlock(memory);
-        IStream* stream = nullptr;
-        IPicture* picture = nullptr;
-        OLE_HANDLE handle = 0;
-        if (size && SUCCEEDED(CreateStreamOnHGlobal(memory, TRUE, &stream)) &&
-            SUCCEEDED(OleLoadPicture(stream, static_cast<LONG>(size), FALSE, IID_IPicture,
-                                     reinterpret_cast<void**>(&picture))) &&
-            SUCCEEDED(picture->get_Handle(&handle)))
-            bitmap_.reset(static_cast<HBITMAP>(
-                CopyImage(reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(handle)), IMAGE_BITMAP, 0, 0, 0)));
-        if (picture) picture->Release();
-        if (stream) stream->Release();
-        EXPECT_TRUE(bitmap_) << "the picture resource did not decode";
-        dc_.reset(CreateCompatibleDC(nullptr));
-        old_ = SelectObject(dc_.get(), bitmap_.get());
-    }
-    ~Jpeg() { SelectObject(dc_.get(), old_); }
-    COLORREF at(int x, int y) const { return GetPixel(dc_.get(), x, y); }
-
-private:
-    UniqueGdi<HBITMAP> bitmap_;
-    UniqueMemoryDc dc_;
-    HGDIOBJ old_{};
-};
-
-// The client area once painted: Wine copies a window's drawing to the screen a little
-// later, so shots are taken until two in a row agree.
+// The client area once painted.
 Capture PaintedClient(App& app) {
     app.Settle();
-    Capture shot(ClientRectOnScreen(app.window()));
-    WaitUntil(kTimeoutMs, [&] {
-        Capture again(ClientRectOnScreen(app.window()));
-        const bool stable = again == shot;
-        shot = std::move(again);
-        return stable;
-    });
-    return shot;
+    return SettledCapture(ClientRectOnScreen(app.window()));
 }
 
 void ExpectColourNear(COLORREF expected, COLORREF got, int tolerance) {
