@@ -48,7 +48,7 @@ constexpr ControlSpec kControls[] = {
 // Posted by the resize handler to itself: the fixed size is set once the resize that raised
 // it is complete. Set from inside that resize, Wine under a window manager never passes it
 // on to X, and the window stays at the manager's size, partly unpainted.
-constexpr UINT WM_APP_FIXEDSIZE = WM_APP + 1;
+constexpr UINT kApplyFixedSizeMessage = WM_APP + 1;
 
 constexpr wchar_t kFieldMissing[] = L"Bin file or destination file are missing\rPlease check";
 constexpr wchar_t kLaunchFailed[] = L"An error has occured\rCheck your filenames";
@@ -116,7 +116,7 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE:
         Form_Resize(wParam);
         return 0;
-    case WM_APP_FIXEDSIZE:
+    case kApplyFixedSizeMessage:
         ApplyFixedSize();
         return 0;
     case WM_ERASEBKGND:
@@ -170,7 +170,8 @@ void Form1::Form_Load() {
 
 void Form1::Form_Resize(WPARAM sizeType) {
     // Minimized and maximized windows keep the platform's size; the normal state is fixed.
-    if (sizeType == SIZE_RESTORED && !HasFixedSize()) PostMessageW(state_.hwnd, WM_APP_FIXEDSIZE, 0, 0);
+    if (sizeType == SIZE_RESTORED && !HasFixedSize())
+        PostMessageW(state_.hwnd, kApplyFixedSizeMessage, 0, 0);
 }
 
 void Form1::ApplyFixedSize() {
