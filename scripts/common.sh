@@ -8,6 +8,7 @@ BUILD_DIR=${BUILD_DIR:-$QUORVANE_ROOT/build}
 PACKAGES=(cmake make g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
     mingw-w64-i686-dev googletest wine wine32:i386 xvfb xauth x11-utils fonts-wine
     imagemagick python3 python3-pil clang lld)
+PACKAGES+=(openbox xdotool wmctrl)  # the window-manager tests
 
 # In an MSYS2 shell on Windows the shell's own compilers build and programs run natively;
 # elsewhere the mingw-w64 cross toolchain builds and Wine runs.
@@ -50,7 +51,15 @@ build_clang_program() {
 # A fresh prefix and display for this run only; cleanup ends what was started here.
 WINE_TMP=""
 XVFB_PID=""
+WM_XVFB_PID=""
+WM_PID=""
 cleanup_wine() {
+    if [ -n "${QUORVANE_WM_PREFIX:-}" ]; then
+        WINEPREFIX=$QUORVANE_WM_PREFIX wineserver -k >/dev/null 2>&1 || true
+        WINEPREFIX=$QUORVANE_WM_PREFIX wineserver -w >/dev/null 2>&1 || true
+    fi
+    [ -n "$WM_PID" ] && kill "$WM_PID" 2>/dev/null || true
+    [ -n "$WM_XVFB_PID" ] && kill "$WM_XVFB_PID" 2>/dev/null || true
     if [ -n "$WINE_TMP" ]; then
         WINEPREFIX=$WINE_TMP/prefix wineserver -k >/dev/null 2>&1 || true
         WINEPREFIX=$WINE_TMP/prefix wineserver -w >/dev/null 2>&1 || true
@@ -71,6 +80,7 @@ start_private_display() {
     export DISPLAY=":$(head -n1 "$fdfile")"
 }
 
+# An optional argument names a program to keep running in the prefix (see start_keeper).
 start_private_wine() {
     WINE_TMP=$(mktemp -d /tmp/quorvane-wine.XXXXXX)
     trap cleanup_wine EXIT
@@ -85,4 +95,39 @@ start_private_wine() {
     cp -n /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
     # Without a window manager every window close waits 2 s for one.
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+    start_keeper "${1:-}"
+}
+
+# Wine ends a prefix's desktop process a few seconds after the last program using it, and
+# the next program starts a new one: inside a test, where it holds CTest's output open. A
+# program kept running from right after the prefix is made keeps the first one alive.
+start_keeper() {
+    [ -n "$1" ] && [ -f "$1" ] || return 0
+    wine "$1" </dev/null >/dev/null 2>&1 &
+}
+
+# For the window-manager tests (after start_private_wine): a second private display with
+# openbox managing it, and a second prefix that keeps Wine's default managed windows, so
+# that the manager draws the frames and sizes the windows as on a desktop. The tests reach
+# them through QUORVANE_WM_DISPLAY and QUORVANE_WM_PREFIX. An optional argument as above.
+start_wm_wine() {
+    local fdfile=$WINE_TMP/wm-display i
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fdfile" >/dev/null 2>&1 &
+    WM_XVFB_PID=$!
+    for i in $(seq 100); do
+        [ -s "$fdfile" ] && break
+        sleep 0.05
+    done
+    export QUORVANE_WM_DISPLAY=":$(head -n1 "$fdfile")" QUORVANE_WM_PREFIX=$WINE_TMP/wm-prefix
+    DISPLAY=$QUORVANE_WM_DISPLAY openbox </dev/null >/dev/null 2>&1 &
+    WM_PID=$!
+    mkdir -p "$QUORVANE_WM_PREFIX"
+    DISPLAY=$QUORVANE_WM_DISPLAY WINEPREFIX=$QUORVANE_WM_PREFIX wineserver -p </dev/null >/dev/null 2>&1
+    DISPLAY=$QUORVANE_WM_DISPLAY WINEPREFIX=$QUORVANE_WM_PREFIX wine wineboot -i </dev/null >/dev/null 2>&1
+    cp -n /usr/share/wine/fonts/* "$QUORVANE_WM_PREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+    DISPLAY=$QUORVANE_WM_DISPLAY WINEPREFIX=$QUORVANE_WM_PREFIX start_keeper "${1:-}"
+    for i in $(seq 100); do
+        DISPLAY=$QUORVANE_WM_DISPLAY wmctrl -m >/dev/null 2>&1 && break
+        sleep 0.05
+    done
 }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test (unit tests, then end-to-end tests) under Wine,
-# in a fresh prefix on a private X display. Extra arguments go to ctest (e.g. -R Strip).
+# in a fresh prefix on a private X display; the window-manager tests in a second prefix, on
+# a display of their own with openbox. Extra arguments go to ctest (e.g. -R Strip).
 # Under Wine the end-to-end tests run a second time ("Clang.*") against a clang build of
 # the program; the unit tests are built by gcc only.
 source "$(dirname "$0")/common.sh"
@@ -10,7 +11,11 @@ if [ -z "$NATIVE_WINDOWS" ]; then
     CONFIGURE_ARGS=(-DQUORVANE_CLANG_EXE="$CLANG_BUILD_DIR/bin/Quorvane.exe")
 fi
 build
-[ -n "$NATIVE_WINDOWS" ] || start_private_wine
+if [ -z "$NATIVE_WINDOWS" ]; then
+    # Each prefix keeps its desktop in use through the run (see start_keeper).
+    start_private_wine "$BUILD_DIR/bin/keep_desktop.exe"
+    start_wm_wine "$BUILD_DIR/bin/keep_desktop.exe"
+fi
 status=0
 ctest --test-dir "$BUILD_DIR" --output-on-failure --no-tests=error --timeout 120 "$@" || status=$?
 exit $status

@@ -31,24 +31,24 @@ struct ControlSpec {
     Placement place;
 };
 
-// In tab order.
+// In creation order, which is the z-order: each label comes right before its field, so that
+// screen readers name the field after it; the labels take no focus, so the tab order is the
+// order of the rest.
+constexpr DWORD kLabelStyle = SS_LEFT | SS_NOPREFIX;
 constexpr ControlSpec kControls[] = {
-    {IDC_BINFILE, L"EDIT", L"", ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, {120, 360, 2775, 285}},
-    {IDC_COMMAND1, L"BUTTON", L"...", BS_PUSHBUTTON, 0, {3000, 360, 375, 285}},
-    {IDC_DEST, L"EDIT", L"", ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, {120, 1080, 2775, 285}},
-    {IDC_COMMAND2, L"BUTTON", L"...", BS_PUSHBUTTON, 0, {3000, 1080, 375, 285}},
-    {IDC_COMMAND3, L"BUTTON", L"by Ravelyn -=GO=-", BS_PUSHBUTTON, 0, {120, 1560, 3255, 375}},
+    {IDC_LABEL1, L"STATIC", L"Choose your Bin file", kLabelStyle, 0, {120, 120, 1455, 255}},
+    {IDC_BINFILE, L"EDIT", L"", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, {120, 360, 2775, 285}},
+    {IDC_COMMAND1, L"BUTTON", L"...", WS_TABSTOP | BS_PUSHBUTTON, 0, {3000, 360, 375, 285}},
+    {IDC_LABEL2, L"STATIC", L"Choose the destination", kLabelStyle, 0, {120, 840, 2175, 255}},
+    {IDC_DEST, L"EDIT", L"", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, {120, 1080, 2775, 285}},
+    {IDC_COMMAND2, L"BUTTON", L"...", WS_TABSTOP | BS_PUSHBUTTON, 0, {3000, 1080, 375, 285}},
+    {IDC_COMMAND3, L"BUTTON", L"by Ravelyn -=GO=-", WS_TABSTOP | BS_PUSHBUTTON, 0, {120, 1560, 3255, 375}},
 };
 
-// Drawn on the window's own surface, beneath the controls.
-struct LabelSpec {
-    const wchar_t* caption;
-    Placement place;
-};
-constexpr LabelSpec kLabels[] = {
-    {L"Choose your Bin file", {120, 120, 1455, 255}},
-    {L"Choose the destination", {120, 840, 2175, 255}},
-};
+// Posted by the resize handler to itself: the fixed size is set once the resize that raised
+// it is complete. Set from inside that resize, Wine under a window manager never passes it
+// on to X, and the window stays at the manager's size, partly unpainted.
+constexpr UINT kApplyFixedSizeMessage = WM_APP + 1;
 
 constexpr wchar_t kFieldMissing[] = L"Bin file or destination file are missing\rPlease check";
 constexpr wchar_t kLaunchFailed[] = L"An error has occured\rCheck your filenames";
@@ -116,11 +116,16 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE:
         Form_Resize(wParam);
         return 0;
+    case kApplyFixedSizeMessage:
+        ApplyFixedSize();
+        return 0;
     case WM_ERASEBKGND:
         return 1;  // OnPaint covers the whole client area
     case WM_PAINT:
         OnPaint();
         return 0;
+    case WM_CTLCOLORSTATIC:
+        return OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
     case WM_ACTIVATE:
         OnActivate(wParam);
         return 0;
@@ -140,12 +145,12 @@ void Form1::OnCreate() {
                                   DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"MS Sans Serif"));
     state_.picture = LoadJpegResource(state_.instance, IDR_BACKGROUND);
 
-    HWND* const slots[] = {&state_.BinFile, &state_.Command1, &state_.Dest, &state_.Command2,
-                           &state_.Command3};
+    HWND* const slots[] = {&state_.Label1, &state_.BinFile, &state_.Command1, &state_.Label2,
+                           &state_.Dest, &state_.Command2, &state_.Command3};
     for (size_t i = 0; i < std::size(kControls); ++i) {
         const ControlSpec& c = kControls[i];
         HWND control = CreateWindowExW(
-            c.exStyle, c.windowClass, c.text, WS_CHILD | WS_VISIBLE | WS_TABSTOP | c.style,
+            c.exStyle, c.windowClass, c.text, WS_CHILD | WS_VISIBLE | c.style,
             Px(c.place.left), Px(c.place.top), Px(c.place.width), Px(c.place.height), state_.hwnd,
             reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), state_.instance, nullptr);
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(state_.font.get()), FALSE);
@@ -165,12 +170,21 @@ void Form1::Form_Load() {
 
 void Form1::Form_Resize(WPARAM sizeType) {
     // Minimized and maximized windows keep the platform's size; the normal state is fixed.
-    if (sizeType != SIZE_RESTORED) return;
+    if (sizeType == SIZE_RESTORED && !HasFixedSize())
+        PostMessageW(state_.hwnd, kApplyFixedSizeMessage, 0, 0);
+}
+
+void Form1::ApplyFixedSize() {
+    // The window may have been maximized or minimized since the resize that posted this.
+    if (IsZoomed(state_.hwnd) || IsIconic(state_.hwnd) || HasFixedSize()) return;
+    SetWindowPos(state_.hwnd, nullptr, 0, 0, state_.outerSize.cx, state_.outerSize.cy,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+bool Form1::HasFixedSize() const {
     RECT r;
     GetWindowRect(state_.hwnd, &r);
-    if (r.right - r.left != state_.outerSize.cx || r.bottom - r.top != state_.outerSize.cy)
-        SetWindowPos(state_.hwnd, nullptr, 0, 0, state_.outerSize.cx, state_.outerSize.cy,
-                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    return r.right - r.left == state_.outerSize.cx && r.bottom - r.top == state_.outerSize.cy;
 }
 
 void Form1::OnPaint() {
@@ -182,21 +196,36 @@ void Form1::OnPaint() {
     EndPaint(state_.hwnd, &ps);
 }
 
-// The back colour, the picture from the top-left corner, and the labels over them; the
-// controls, being child windows, paint themselves on top.
+// The back colour and the picture from the top-left corner; the controls, being child
+// windows, paint themselves on top.
 void Form1::DrawForm(HDC dc, const RECT& client) const {
     FillRect(dc, &client, state_.backColor.get());
     DrawPicture(dc, state_.picture);
+}
 
+// The labels have no background of their own: each gets the window's drawing under its own
+// area (the window clips its children out of its painting), then its white text on top.
+LRESULT Form1::OnCtlColorStatic(HDC dc, HWND control) {
+    if (control != state_.Label1 && control != state_.Label2)
+        return DefWindowProcW(state_.hwnd, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                              reinterpret_cast<LPARAM>(control));
+    // The label's field, next in z-order, covers the label's bottom edge. Statics draw with
+    // their parent's clipping (CS_PARENTDC), not their own, so keep this one off the field.
+    RECT field;
+    GetWindowRect(GetWindow(control, GW_HWNDNEXT), &field);
+    MapWindowPoints(nullptr, control, reinterpret_cast<POINT*>(&field), 2);
+    ExcludeClipRect(dc, field.left, field.top, field.right, field.bottom);
+    POINT origin = {0, 0};
+    MapWindowPoints(control, state_.hwnd, &origin, 1);
+    RECT client;
+    GetClientRect(state_.hwnd, &client);
+    POINT old;
+    SetWindowOrgEx(dc, origin.x, origin.y, &old);
+    DrawForm(dc, client);
+    SetWindowOrgEx(dc, old.x, old.y, nullptr);
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, kLabelColor);
-    HGDIOBJ oldFont = SelectObject(dc, state_.font.get());
-    for (const LabelSpec& label : kLabels) {
-        RECT r = {Px(label.place.left), Px(label.place.top), Px(label.place.left + label.place.width),
-                  Px(label.place.top + label.place.height)};
-        DrawTextW(dc, label.caption, -1, &r, DT_LEFT | DT_WORDBREAK | DT_NOPREFIX);
-    }
-    SelectObject(dc, oldFont);
+    return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
 }
 
 void Form1::OnActivate(WPARAM wParam) {

@@ -22,7 +22,7 @@ private:
     struct State {
         HINSTANCE instance{};
         HWND hwnd{};
-        HWND BinFile{}, Command1{}, Dest{}, Command2{}, Command3{};
+        HWND Label1{}, BinFile{}, Command1{}, Label2{}, Dest{}, Command2{}, Command3{};
         int dpi = 96;
         SIZE outerSize{};
         UniqueGdi<HFONT> font;
@@ -40,10 +40,13 @@ private:
     void OnCreate();
     void OnPaint();
     void DrawForm(HDC dc, const RECT& client) const;
+    LRESULT OnCtlColorStatic(HDC dc, HWND control);
     void OnActivate(WPARAM wParam);
     void OnCommand(int id, int code);
     void Form_Load();
     void Form_Resize(WPARAM sizeType);
+    void ApplyFixedSize();
+    bool HasFixedSize() const;
     void Command1_Click();
     void Command2_Click();
     void Command3_Click();

@@ -1,5 +1,7 @@
 #include "Driver.h"
 
+#include <ole2.h>
+#include <olectl.h>
 #include <shellapi.h>
 
 namespace e2e {
@@ -100,6 +102,40 @@ RECT ClientRectOnScreen(HWND window) {
     GetClientRect(window, &r);
     MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&r), 2);
     return r;
+}
+
+Capture SettledCapture(const RECT& onScreen) {
+    Capture shot(onScreen);
+    WaitUntil(kTimeoutMs, [&] {
+        Capture again(onScreen);
+        const bool stable = again == shot;
+        shot = std::move(again);
+        return stable;
+    });
+    return shot;
+}
+
+Jpeg::Jpeg(const std::wstring& exe) {
+    UniqueModule module(LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    HRSRC info = FindResourceW(module.get(), MAKEINTRESOURCEW(IDR_BACKGROUND), MAKEINTRESOURCEW(10));
+    const DWORD size = info ? SizeofResource(module.get(), info) : 0;
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, size);
+    if (size) CopyMemory(GlobalLock(memory), LockResource(LoadResource(module.get(), info)), size);
+    GlobalUnlock(memory);
+    IStream* stream = nullptr;
+    IPicture* picture = nullptr;
+    OLE_HANDLE handle = 0;
+    if (size && SUCCEEDED(CreateStreamOnHGlobal(memory, TRUE, &stream)) &&
+        SUCCEEDED(OleLoadPicture(stream, static_cast<LONG>(size), FALSE, IID_IPicture,
+                                 reinterpret_cast<void**>(&picture))) &&
+        SUCCEEDED(picture->get_Handle(&handle)))
+        bitmap_.reset(static_cast<HBITMAP>(
+            CopyImage(reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(handle)), IMAGE_BITMAP, 0, 0, 0)));
+    if (picture) picture->Release();
+    if (stream) stream->Release();
+    EXPECT_TRUE(bitmap_) << "the picture resource did not decode";
+    dc_.reset(CreateCompatibleDC(nullptr));
+    old_ = SelectObject(dc_.get(), bitmap_.get());
 }
 
 bool WaitUntil(DWORD timeoutMs, const std::function<bool()>& condition) {
@@ -221,7 +257,7 @@ App::App(const std::wstring& folder, bool inheritHandles) {
         return;
     }
     process_.reset(created.hProcess);
-    UniqueHandle thread(created.hThread);
+    thread_.reset(created.hThread);
     pid_ = created.dwProcessId;
     WaitForInputIdle(process_.get(), kTimeoutMs);
     // The window may show a little after the process first goes idle.

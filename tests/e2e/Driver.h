@@ -86,9 +86,12 @@ public:
     void CloseMessageBox(HWND box);
     // Posted input is handled in order: a round trip through the queue proves it was seen.
     void Settle();
+    // Holds the program's only thread still, and lets it run on.
+    void Freeze() { SuspendThread(thread_.get()); }
+    void Thaw() { ResumeThread(thread_.get()); }
 
 private:
-    UniqueHandle process_;
+    UniqueHandle process_, thread_;
     DWORD pid_ = 0;
     HWND window_{};
 };
@@ -134,6 +137,24 @@ private:
     std::vector<DWORD> pixels_;
 };
 RECT ClientRectOnScreen(HWND window);
+// A rectangle of the screen once painted: Wine copies a window's drawing to the screen a
+// little later, so shots are taken until two in a row agree.
+Capture SettledCapture(const RECT& onScreen);
+
+// The background picture as the platform decodes it, straight from the executable.
+class Jpeg {
+public:
+    explicit Jpeg(const std::wstring& exe);
+    ~Jpeg() { SelectObject(dc_.get(), old_); }
+    Jpeg(const Jpeg&) = delete;
+    Jpeg& operator=(const Jpeg&) = delete;
+    COLORREF at(int x, int y) const { return GetPixel(dc_.get(), x, y); }
+
+private:
+    UniqueGdi<HBITMAP> bitmap_;
+    UniqueMemoryDc dc_;
+    HGDIOBJ old_{};
+};
 
 // Writes text as UTF-16, replacing the file.
 void WriteTextFile(const std::wstring& path, const std::wstring& text);

@@ -1,7 +1,7 @@
 // The main window as a user meets it: where everything is, what it shows, and how it
 // answers the keyboard, resizing and closing.
 #include <ole2.h>
-#include <olectl.h>
+#include <oleacc.h>
 
 #include "Driver.h"
 
@@ -62,52 +62,10 @@ bool SizeIs(HWND window, SIZE size) {
     return now.cx == size.cx && now.cy == size.cy;
 }
 
-// The background picture as the platform decodes it, straight from the executable.
-class Jpeg {
-public:
-    explicit Jpeg(const std::wstring& exe) {
-        UniqueModule module(LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
-        HRSRC info = FindResourceW(module.get(), MAKEINTRESOURCEW(IDR_BACKGROUND), MAKEINTRESOURCEW(10));
-        const DWORD size = info ? SizeofResource(module.get(), info) : 0;
-        HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, size);
-        if (size) CopyMemory(GlobalLock(memory), LockResource(LoadResource(module.get(), info)), size);
-        GlobalUnlock(memory);
-        IStream* stream = nullptr;
-        IPicture* picture = nullptr;
-        OLE_HANDLE handle = 0;
-        if (size && SUCCEEDED(CreateStreamOnHGlobal(memory, TRUE, &stream)) &&
-            SUCCEEDED(OleLoadPicture(stream, static_cast<LONG>(size), FALSE, IID_IPicture,
-                                     reinterpret_cast<void**>(&picture))) &&
-            SUCCEEDED(picture->get_Handle(&handle)))
-            bitmap_.reset(static_cast<HBITMAP>(
-                CopyImage(reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(handle)), IMAGE_BITMAP, 0, 0, 0)));
-        if (picture) picture->Release();
-        if (stream) stream->Release();
-        EXPECT_TRUE(bitmap_) << "the picture resource did not decode";
-        dc_.reset(CreateCompatibleDC(nullptr));
-        old_ = SelectObject(dc_.get(), bitmap_.get());
-    }
-    ~Jpeg() { SelectObject(dc_.get(), old_); }
-    COLORREF at(int x, int y) const { return GetPixel(dc_.get(), x, y); }
-
-private:
-    UniqueGdi<HBITMAP> bitmap_;
-    UniqueMemoryDc dc_;
-    HGDIOBJ old_{};
-};
-
-// The client area once painted: Wine copies a window's drawing to the screen a little
-// later, so shots are taken until two in a row agree.
+// The client area once painted.
 Capture PaintedClient(App& app) {
     app.Settle();
-    Capture shot(ClientRectOnScreen(app.window()));
-    WaitUntil(kTimeoutMs, [&] {
-        Capture again(ClientRectOnScreen(app.window()));
-        const bool stable = again == shot;
-        shot = std::move(again);
-        return stable;
-    });
-    return shot;
+    return SettledCapture(ClientRectOnScreen(app.window()));
 }
 
 void ExpectColourNear(COLORREF expected, COLORREF got, int tolerance) {
@@ -124,6 +82,22 @@ int WhitePixels(const Capture& shot, RECT area) {
             if (GetRValue(c) > 220 && GetGValue(c) > 220 && GetBValue(c) > 220) ++white;
         }
     return white;
+}
+
+// What a screen reader hears for a window: its accessible name, as the platform gives it.
+std::wstring AccessibleName(HWND window) {
+    IAccessible* object = nullptr;
+    if (FAILED(AccessibleObjectFromWindow(window, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&object))))
+        return L"<no accessible object>";
+    VARIANT self{};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR name = nullptr;
+    object->get_accName(self, &name);
+    std::wstring text = name ? name : L"";
+    SysFreeString(name);
+    object->Release();
+    return text;
 }
 
 class MainWindow : public AppTest {};
@@ -197,6 +171,18 @@ TEST_F(MainWindow, ShowsThePictureAndWhiteLabelsBeneathTheFields) {
     EXPECT_GT(WhitePixels(shot, {8, 56, 153, 71}), 40);
     EXPECT_EQ(0, WhitePixels(shot, {110, 8, 190, 23}));  // past the end of "Choose your Bin file"
     EXPECT_GT(WhitePixels(shot, {85, 8, 105, 21}), 5);  // one line: "file" ends near the right
+}
+
+TEST_F(MainWindow, ScreenReadersNameEachFieldByItsLabelAt96And144Dpi) {
+    for (DWORD dpi : {96, 144}) {
+        SCOPED_TRACE(testing::Message() << dpi << " dpi");
+        SetScreenDpi(dpi);
+        App app(scratch.path());
+        if (!app.window()) continue;
+        EXPECT_EQ(L"Choose your Bin file", AccessibleName(app.control(IDC_BINFILE)));
+        EXPECT_EQ(L"Choose the destination", AccessibleName(app.control(IDC_DEST)));
+    }
+    SetScreenDpi(96);
 }
 
 TEST_F(MainWindow, FocusStartsInTheInputFieldAndTabFollowsTheForm) {
