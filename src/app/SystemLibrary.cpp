@@ -2,20 +2,12 @@
 
 #include <string>
 
-namespace {
-
-// Both calls below arrived with a loader update (Windows 8, and 7 or Vista updated): look
-// them up rather than import them, so that the program still starts without it.
-FARPROC FromKernel32(const char* name) {
-    return GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name);
-}
-
-}  // namespace
-
 void RestrictLibrarySearch() {
+    // Arrived with a loader update (Windows 8, and 7 or Vista updated): looked up rather than
+    // imported, so that the program still starts without it.
     using SetDefaultFn = BOOL(WINAPI*)(DWORD);
-    auto setDefault = reinterpret_cast<SetDefaultFn>(
-        reinterpret_cast<void*>(FromKernel32("SetDefaultDllDirectories")));
+    auto setDefault = reinterpret_cast<SetDefaultFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
     if (!setDefault || !setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32)) SetDllDirectoryW(L"");
 }
 
