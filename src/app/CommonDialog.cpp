@@ -11,6 +11,25 @@
 namespace {
 // The longest path the platform accepts, so that no long name is silently refused.
 constexpr DWORD kFileNameCapacity = 32768;
+
+// The dialogs move the process's current folder to wherever the user went in them. The
+// tool is found by a search that looks in the current folder second: a kx.exe beside a
+// browsed-to file would run instead of the real one. So each dialog leaves it as it was.
+class CurrentFolderKept {
+public:
+    CurrentFolderKept() {
+        folder_.resize(GetCurrentDirectoryW(0, nullptr));
+        folder_.resize(GetCurrentDirectoryW(static_cast<DWORD>(folder_.size()), folder_.data()));
+    }
+    ~CurrentFolderKept() {
+        if (!folder_.empty()) SetCurrentDirectoryW(folder_.c_str());
+    }
+    CurrentFolderKept(const CurrentFolderKept&) = delete;
+    CurrentFolderKept& operator=(const CurrentFolderKept&) = delete;
+
+private:
+    std::wstring folder_;
+};
 }
 
 bool CommonDialog::ShowOpen(HWND owner) { return Show(owner, false); }
@@ -37,6 +56,7 @@ bool CommonDialog::Show(HWND owner, bool save) {
     ofn.nMaxFile = kFileNameCapacity;
     ofn.lpstrInitialDir = DialogStartFolder(InitDir);
     ofn.lpstrTitle = DialogTitle.c_str();
+    const CurrentFolderKept folder;
     if (!show(&ofn) || file[0] == L'\0') return false;
 
     FileName.assign(file.data());
