@@ -1,6 +1,7 @@
 #include "app/Form1.h"
 
 #include "app/CommandLine.h"
+#include "app/Dpi.h"
 #include "app/FileChoice.h"
 #include "app/Launch.h"
 #include "paths/Procedures.h"
@@ -14,6 +15,7 @@ constexpr wchar_t kCaption[] = L"Ostrafel Frontend 1.2";
 constexpr COLORREF kBackColor = RGB(1, 0, 66);
 constexpr COLORREF kLabelColor = RGB(255, 255, 255);
 constexpr int kTwipsPerInch = 1440;
+constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
 
 // Geometry in twips; pixels follow the screen's dots per inch.
 constexpr SIZE kClientSize = {3540, 2070};
@@ -53,6 +55,10 @@ constexpr UINT kApplyFixedSizeMessage = WM_APP + 1;
 constexpr wchar_t kFieldMissing[] = L"Bin file or destination file are missing\rPlease check";
 constexpr wchar_t kLaunchFailed[] = L"An error has occured\rCheck your filenames";
 
+POINT CentredOnScreen(SIZE outer) {
+    return {(GetSystemMetrics(SM_CXSCREEN) - outer.cx) / 2, (GetSystemMetrics(SM_CYSCREEN) - outer.cy) / 2};
+}
+
 std::wstring WindowText(HWND window) {
     std::wstring text(static_cast<size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
     text.resize(static_cast<size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
@@ -76,20 +82,13 @@ bool Form1::Create(HINSTANCE instance) {
     wc.lpszClassName = kClassName;
     if (!RegisterClassExW(&wc)) return false;
 
-    HDC screen = GetDC(nullptr);
-    state_.dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-
-    // The outer size follows from the client area on whatever frame the platform draws.
-    constexpr DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
-    RECT outer = {0, 0, Px(kClientSize.cx), Px(kClientSize.cy)};
-    AdjustWindowRectEx(&outer, style, FALSE, 0);
-    state_.outerSize = {outer.right - outer.left, outer.bottom - outer.top};
-    const int x = (GetSystemMetrics(SM_CXSCREEN) - state_.outerSize.cx) / 2;
-    const int y = (GetSystemMetrics(SM_CYSCREEN) - state_.outerSize.cy) / 2;
-
-    return CreateWindowExW(0, kClassName, kCaption, style, x, y, state_.outerSize.cx,
-                           state_.outerSize.cy, nullptr, nullptr, instance, this) != nullptr;
+    // Centred at the system's DPI, which puts the window on the primary monitor; once it
+    // exists, it is laid out again for that monitor's own DPI (OnCreate).
+    state_.dpi = static_cast<int>(WindowDpi(nullptr));
+    const SIZE outer = OuterSizeForDpi();
+    const POINT at = CentredOnScreen(outer);
+    return CreateWindowExW(0, kClassName, kCaption, kStyle, at.x, at.y, outer.cx, outer.cy, nullptr,
+                           nullptr, instance, this) != nullptr;
 }
 
 void Form1::Show(int showCommand) {
@@ -116,6 +115,12 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE:
         Form_Resize(wParam);
         return 0;
+    case WM_SIZING:
+        OnSizing(*reinterpret_cast<RECT*>(lParam));
+        return TRUE;
+    case WM_DPICHANGED:
+        OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+        return 0;
     case kApplyFixedSizeMessage:
         ApplyFixedSize();
         return 0;
@@ -140,27 +145,78 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void Form1::OnCreate() {
-    state_.font.reset(CreateFontW(-MulDiv(8, state_.dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE,
-                                  FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                                  DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"MS Sans Serif"));
     state_.picture = LoadJpegResource(state_.instance, IDR_BACKGROUND);
 
     HWND* const slots[] = {&state_.Label1, &state_.BinFile, &state_.Command1, &state_.Label2,
                            &state_.Dest, &state_.Command2, &state_.Command3};
     for (size_t i = 0; i < std::size(kControls); ++i) {
         const ControlSpec& c = kControls[i];
-        HWND control = CreateWindowExW(
-            c.exStyle, c.windowClass, c.text, WS_CHILD | WS_VISIBLE | c.style,
-            Px(c.place.left), Px(c.place.top), Px(c.place.width), Px(c.place.height), state_.hwnd,
-            reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), state_.instance, nullptr);
-        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(state_.font.get()), FALSE);
-        *slots[i] = control;
+        *slots[i] = CreateWindowExW(c.exStyle, c.windowClass, c.text, WS_CHILD | WS_VISIBLE | c.style, 0, 0,
+                                    0, 0, state_.hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)),
+                                    state_.instance, nullptr);
     }
     // The fields take any length; the platform's default would stop typing at 32,767.
     SendMessageW(state_.BinFile, EM_SETLIMITTEXT, 0, 0);
     SendMessageW(state_.Dest, EM_SETLIMITTEXT, 0, 0);
 
+    state_.dpi = static_cast<int>(WindowDpi(state_.hwnd));
+    const SIZE outer = OuterSizeForDpi();
+    LayOut(CentredOnScreen(outer));
+
     Form_Load();
+}
+
+// The outer size that gives the client area in twips at the window's DPI, on the frame the
+// platform reports for that DPI.
+SIZE Form1::OuterSizeForDpi() const {
+    RECT outer = {0, 0, Px(kClientSize.cx), Px(kClientSize.cy)};
+    AdjustWindowRectForDpi(outer, kStyle, static_cast<UINT>(state_.dpi));
+    return {outer.right - outer.left, outer.bottom - outer.top};
+}
+
+// Everything from the same twips at the window's DPI: the 8-point font, the controls, and
+// the fixed size, with the window's top-left corner at topLeft.
+void Form1::LayOut(POINT topLeft) {
+    UniqueGdi<HFONT> font(CreateFontW(-MulDiv(8, state_.dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                                      DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                      DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"MS Sans Serif"));
+    for (const ControlSpec& c : kControls) {
+        HWND control = GetDlgItem(state_.hwnd, c.id);
+        SetWindowPos(control, nullptr, Px(c.place.left), Px(c.place.top), Px(c.place.width),
+                     Px(c.place.height), SWP_NOZORDER | SWP_NOACTIVATE);
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
+    }
+    state_.font = std::move(font);  // the old one only now, when no control uses it
+
+    state_.outerSize = OuterSizeForDpi();
+    if (IsZoomed(state_.hwnd) || IsIconic(state_.hwnd)) return;  // restoring applies the size
+    SetWindowPos(state_.hwnd, nullptr, topLeft.x, topLeft.y, state_.outerSize.cx, state_.outerSize.cy,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    // A platform may draw another frame than it reports for that DPI (Wine draws its own at
+    // the system's): the client area is what must come out right.
+    RECT client;
+    GetClientRect(state_.hwnd, &client);
+    const SIZE missing = {Px(kClientSize.cx) - client.right, Px(kClientSize.cy) - client.bottom};
+    if (missing.cx || missing.cy) {
+        state_.outerSize = {state_.outerSize.cx + missing.cx, state_.outerSize.cy + missing.cy};
+        SetWindowPos(state_.hwnd, nullptr, 0, 0, state_.outerSize.cx, state_.outerSize.cy,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    RedrawWindow(state_.hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
+}
+
+void Form1::OnDpiChanged(UINT dpi, const RECT& suggested) {
+    // Moved to a monitor of another scale, or the scale changed: the same twips at the new
+    // DPI, where Windows suggests. The fields keep their text and the focus stays.
+    state_.dpi = static_cast<int>(dpi);
+    LayOut({suggested.left, suggested.top});
+}
+
+void Form1::OnSizing(RECT& proposed) const {
+    // Windows runs a border drag in its own loop and dispatches posted messages there: the
+    // frame would take each dragged size and be set back at once, flickering through the
+    // drag. The size is fixed, so the frame does not move at all.
+    if (!IsZoomed(state_.hwnd) && !IsIconic(state_.hwnd)) GetWindowRect(state_.hwnd, &proposed);
 }
 
 void Form1::Form_Load() {

@@ -38,6 +38,10 @@ private:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
     void OnCreate();
+    SIZE OuterSizeForDpi() const;
+    void LayOut(POINT topLeft);
+    void OnDpiChanged(UINT dpi, const RECT& suggested);
+    void OnSizing(RECT& proposed) const;
     void OnPaint();
     void DrawForm(HDC dc, const RECT& client) const;
     LRESULT OnCtlColorStatic(HDC dc, HWND control);

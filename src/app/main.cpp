@@ -1,11 +1,13 @@
 // Process entry: the main window is the start-up object; everything else runs in its events.
 #include <windows.h>
 
+#include "app/Dpi.h"
 #include "app/Form1.h"
 #include "app/SystemLibrary.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     RestrictLibrarySearch();  // before anything can load a library on the program's behalf
+    DeclareDpiAwareness();    // before any window exists
     Form1 form;
     if (!form.Create(instance)) return 1;
     form.Show(showCommand);
