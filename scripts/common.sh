@@ -95,6 +95,8 @@ start_private_wine() {
     cp -n /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
     # Without a window manager every window close waits 2 s for one.
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+    # As on Windows by default, a window takes each size while its border is dragged.
+    wine reg add 'HKCU\Control Panel\Desktop' /v DragFullWindows /d 1 /f </dev/null >/dev/null 2>&1
     start_keeper "${1:-}"
 }
 

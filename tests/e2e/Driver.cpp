@@ -2,6 +2,7 @@
 
 #include <ole2.h>
 #include <olectl.h>
+#include <psapi.h>
 #include <shellapi.h>
 
 namespace e2e {
@@ -246,14 +247,18 @@ bool WaitForRecord(const std::wstring& folder, Record& record, DWORD timeoutMs) 
     return true;
 }
 
-App::App(const std::wstring& folder, bool inheritHandles) {
-    std::wstring commandLine = L"\"" + folder + L"Quorvane.exe\"";
+App::App(const std::wstring& folder, const Start& how) {
+    std::wstring commandLine = L"\"" + folder + how.program + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
+    if (how.show >= 0) {
+        startup.dwFlags = STARTF_USESHOWWINDOW;
+        startup.wShowWindow = static_cast<WORD>(how.show);
+    }
     PROCESS_INFORMATION created{};
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, inheritHandles, 0, nullptr,
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, how.inheritHandles, 0, nullptr,
                         folder.c_str(), &startup, &created)) {
-        ADD_FAILURE() << "Quorvane.exe did not start: error " << GetLastError();
+        ADD_FAILURE() << "the program did not start: error " << GetLastError();
         return;
     }
     process_.reset(created.hProcess);
@@ -261,7 +266,7 @@ App::App(const std::wstring& folder, bool inheritHandles) {
     pid_ = created.dwProcessId;
     WaitForInputIdle(process_.get(), kTimeoutMs);
     // The window may show a little after the process first goes idle.
-    WaitUntil(kTimeoutMs, [&] { return (window_ = FindTopWindow(pid_, nullptr, kCaption)) != nullptr; });
+    WaitUntil(kTimeoutMs, [&] { return (window_ = FindTopWindow(pid_, nullptr, how.caption)) != nullptr; });
     if (!window_) ADD_FAILURE() << "the main window did not appear";
 }
 
@@ -311,6 +316,67 @@ void App::Settle() {
         DWORD_PTR ignored = 0;
         SendMessageTimeoutW(field, EM_SETLIMITTEXT, 0, 0, SMTO_ABORTIFHUNG, kTimeoutMs, &ignored);
     }
+}
+
+bool App::HasLoaded(const wchar_t* module) const {
+    HMODULE modules[256];
+    DWORD bytes = 0;
+    EnumProcessModules(process_.get(), modules, sizeof modules, &bytes);
+    for (DWORD i = 0; i < bytes / sizeof(HMODULE) && i < std::size(modules); ++i) {
+        wchar_t name[MAX_PATH];
+        if (GetModuleBaseNameW(process_.get(), modules[i], name, MAX_PATH) && _wcsicmp(name, module) == 0)
+            return true;
+    }
+    return false;
+}
+
+void App::SendDpiChanged(UINT dpi, const RECT& suggested) {
+    void* remote = VirtualAllocEx(process_.get(), nullptr, sizeof suggested, MEM_COMMIT, PAGE_READWRITE);
+    ASSERT_TRUE(remote && WriteProcessMemory(process_.get(), remote, &suggested, sizeof suggested, nullptr));
+    DWORD_PTR ignored = 0;
+    EXPECT_TRUE(SendMessageTimeoutW(window_, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(remote),
+                                    SMTO_ABORTIFHUNG, kTimeoutMs, &ignored));
+    VirtualFreeEx(process_.get(), remote, 0, MEM_RELEASE);
+}
+
+SIZE OuterSize(HWND window) {
+    RECT r;
+    GetWindowRect(window, &r);
+    return {r.right - r.left, r.bottom - r.top};
+}
+
+std::vector<SIZE> DragCorner(HWND window, int steps, POINT delta) {
+    SetForegroundWindow(window);
+    EXPECT_TRUE(WaitUntil(kTimeoutMs, [&] { return GetForegroundWindow() == window; }));
+    RECT r;
+    GetWindowRect(window, &r);
+    POINT at = {r.right - 2, r.bottom - 2};  // on the sizing border's corner
+    auto send = [&](DWORD flags) {
+        INPUT input{};
+        input.type = INPUT_MOUSE;
+        input.mi.dx = MulDiv(at.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+        input.mi.dy = MulDiv(at.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+        input.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+        SendInput(1, &input, sizeof input);
+    };
+    std::vector<SIZE> seen;
+    auto poll = [&](DWORD ms) {
+        const ULONGLONG until = GetTickCount64() + ms;
+        do seen.push_back(OuterSize(window));
+        while (GetTickCount64() < until);
+    };
+    send(0);
+    poll(50);
+    send(MOUSEEVENTF_LEFTDOWN);
+    poll(50);
+    for (int i = 0; i < steps; ++i) {
+        at = {at.x + delta.x, at.y + delta.y};
+        send(0);
+        poll(50);
+    }
+    send(MOUSEEVENTF_LEFTUP);
+    poll(100);
+    return seen;
 }
 
 HWND App::WaitForDialog(const std::wstring& caption, DWORD timeoutMs) const {

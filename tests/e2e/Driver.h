@@ -60,11 +60,19 @@ struct MessageBoxSeen {
     double redShare = 0;  // share of the icon's pixels that are clearly red (the stop icon)
 };
 
-// One run of Quorvane.exe from a scratch folder, with that folder as its current folder.
+// How a program is started: by default as Explorer starts it, Quorvane.exe with no show mode.
+struct Start {
+    bool inheritHandles = false;  // the program gets this driver's inheritable handles
+    int show = -1;                // a show mode, as a shortcut's "Run:" passes it
+    std::wstring program = L"Quorvane.exe";
+    std::wstring caption = kCaption;
+};
+
+// One run of a program (Quorvane.exe) from a scratch folder, with that folder as its
+// current folder.
 class App {
 public:
-    // inheritHandles: the program gets this driver's inheritable handles, at the same values.
-    explicit App(const std::wstring& folder, bool inheritHandles = false);
+    explicit App(const std::wstring& folder, const Start& how = {});
     ~App();  // ends the process if a test left it running
     App(const App&) = delete;
     App& operator=(const App&) = delete;
@@ -86,6 +94,9 @@ public:
     void CloseMessageBox(HWND box);
     // Posted input is handled in order: a round trip through the queue proves it was seen.
     void Settle();
+    bool HasLoaded(const wchar_t* module) const;
+    // WM_DPICHANGED as Windows sends it: the suggested rectangle in the program's memory.
+    void SendDpiChanged(UINT dpi, const RECT& suggested);
     // Holds the program's only thread still, and lets it run on.
     void Freeze() { SuspendThread(thread_.get()); }
     void Thaw() { ResumeThread(thread_.get()); }
@@ -97,6 +108,10 @@ private:
 };
 
 std::wstring WindowTextOf(HWND window);
+SIZE OuterSize(HWND window);
+// Drags the window's bottom-right corner with real mouse input, steps moves of (dx, dy),
+// and returns every outer size seen, polled between the moves as fast as the platform answers.
+std::vector<SIZE> DragCorner(HWND window, int steps, POINT delta);
 bool WaitUntil(DWORD timeoutMs, const std::function<bool()>& condition);
 
 // The program's settings in HKLM\Software\Quorvane, read and reset independently of it.

@@ -9,6 +9,7 @@ namespace {
 
 constexpr int kFileNameBox = 0x47C;  // cmb13: Wine's file-name combo box
 constexpr int kFileTypeBox = 0x470;  // cmb1: the file-type list
+constexpr int kLookInBox = 0x471;    // cmb2: the folder the dialog is in
 
 HWND OpenDialog(App& app, int button, const wchar_t* caption) {
     app.Click(button);
@@ -29,6 +30,18 @@ void Choose(App& app, HWND dialog, const std::wstring& name) {
     app.Settle();
 }
 
+// Goes into a folder inside the dialog, as a user does: its path typed in the name box, then OK.
+void GoInto(HWND dialog, const std::wstring& parent, const std::wstring& name) {
+    ASSERT_TRUE(dialog);
+    const std::wstring folder = parent + name;
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(GetDlgItem(dialog, kFileNameBox), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(folder.c_str()),
+                        SMTO_ABORTIFHUNG, kTimeoutMs, &ignored);
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    ASSERT_TRUE(WaitUntil(kTimeoutMs, [&] { return WindowTextOf(GetDlgItem(dialog, kLookInBox)) == name; }))
+        << "the dialog did not go into " << testing::internal::String::ShowWideCString(folder.c_str());
+}
+
 void Cancel(App& app, HWND dialog) {
     ASSERT_TRUE(dialog);
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
@@ -37,6 +50,10 @@ void Cancel(App& app, HWND dialog) {
 }
 
 class FileChoice : public AppTest {};
+class FileChoiceWithoutTool : public AppTest {
+protected:
+    FileChoiceWithoutTool() { withTool = false; }
+};
 
 void ExpectFolderSetting(const wchar_t* name, const std::wstring& folder, int line) {
     SCOPED_TRACE(testing::Message() << "called from line " << line);
@@ -118,6 +135,31 @@ TEST_F(FileChoice, TheNextRunStartsEachDialogInTheFolderChosenBefore) {
         ASSERT_NO_FATAL_FAILURE(Choose(app, OpenDialog(app, button, caption), L"next.bin"));
         EXPECT_EQ(folder + L"next.bin", app.Text(field));
     }
+}
+
+TEST_F(FileChoiceWithoutTool, AToolBesideAFileBrowsedToNeverRunsInsteadOfTheOneOnThePath) {
+    const std::wstring tool = scratch.MakeDir(L"tool"), downloads = scratch.MakeDir(L"downloads");
+    scratch.CopyIn(L"kx.exe", L"tool\\kx.exe");
+    scratch.CopyIn(L"kx.exe", L"downloads\\kx.exe");
+    TouchFile(downloads + L"game.bin");
+    wchar_t path[32767];
+    const std::wstring oldPath(path, GetEnvironmentVariableW(L"PATH", path, 32767));
+    SetEnvironmentVariableW(L"PATH", (tool + L";" + oldPath).c_str());
+    App app(scratch.path());
+    SetEnvironmentVariableW(L"PATH", oldPath.c_str());
+    ASSERT_TRUE(app.window());
+
+    HWND dialog = OpenDialog(app, IDC_COMMAND1, L"Open");
+    ASSERT_NO_FATAL_FAILURE(GoInto(dialog, scratch.path(), L"downloads"));
+    ASSERT_NO_FATAL_FAILURE(Choose(app, dialog, L"game.bin"));
+    EXPECT_EQ(downloads + L"game.bin", app.Text(IDC_BINFILE));
+    app.SetText(IDC_DEST, scratch.path() + L"new.bin");
+    app.Click(IDC_COMMAND3);
+    EXPECT_TRUE(app.WaitForExit());
+    Record record;
+    EXPECT_TRUE(WaitForRecord(tool, record)) << "the tool on the path did not run";
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((downloads + L"kx-record.txt").c_str()))
+        << "the kx.exe beside game.bin ran";
 }
 
 // The dialogs' stand-in, put where the program looks for the dialogs' library: the system

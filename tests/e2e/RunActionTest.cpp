@@ -53,7 +53,7 @@ struct Launched {
 Launched RunWith(const std::wstring& folder, const std::wstring& input, const std::wstring& dest,
                  bool inheritHandles = false) {
     DeleteFileW((folder + L"kx-record.txt").c_str());
-    App app(folder, inheritHandles);
+    App app(folder, {inheritHandles});
     Launched result;
     if (!app.window()) return result;
     app.SetText(IDC_BINFILE, input);

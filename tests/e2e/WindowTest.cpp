@@ -1,6 +1,8 @@
 // The main window as a user meets it: where everything is, what it shows, and how it
 // answers the keyboard, resizing and closing.
+#include <algorithm>
 #include <ole2.h>
+#include <tuple>
 #include <oleacc.h>
 
 #include "Driver.h"
@@ -20,28 +22,50 @@ Box PlaceOf(HWND control, HWND parent) {
     return {r.left, r.top, r.right - r.left, r.bottom - r.top};
 }
 
-void ExpectLayout(const App& app, SIZE client, const Box (&controls)[5], int line) {
+// The client area and the controls' places in pixels at a DPI.
+struct Layout {
+    SIZE client;
+    Box controls[5];
+};
+// 15 twips to the pixel.
+constexpr Layout kLayoutAt96 = {{236, 138}, {{8, 24, 185, 19}, {200, 24, 25, 19}, {8, 72, 185, 19}, {200, 72, 25, 19}, {8, 104, 217, 25}}};
+// 10 twips to the pixel; halves round up.
+constexpr Layout kLayoutAt144 = {{354, 207}, {{12, 36, 278, 29}, {300, 36, 38, 29}, {12, 108, 278, 29}, {300, 108, 38, 29}, {12, 156, 326, 38}}};
+
+// The window is laid out as expected, centred on the screen or with its top-left at topLeft.
+void ExpectLayout(const App& app, const Layout& layout, int line, const POINT* topLeft = nullptr) {
     SCOPED_TRACE(testing::Message() << "called from line " << line);
     RECT c;
     GetClientRect(app.window(), &c);
-    EXPECT_EQ(client.cx, c.right);
-    EXPECT_EQ(client.cy, c.bottom);
+    EXPECT_EQ(layout.client.cx, c.right);
+    EXPECT_EQ(layout.client.cy, c.bottom);
 
     const int ids[] = {IDC_BINFILE, IDC_COMMAND1, IDC_DEST, IDC_COMMAND2, IDC_COMMAND3};
     for (int i = 0; i < 5; ++i) {
         SCOPED_TRACE(testing::Message() << "control " << ids[i]);
         const Box got = PlaceOf(app.control(ids[i]), app.window());
-        EXPECT_EQ(controls[i].left, got.left);
-        EXPECT_EQ(controls[i].top, got.top);
-        EXPECT_EQ(controls[i].width, got.width);
-        EXPECT_EQ(controls[i].height, got.height);
+        EXPECT_EQ(layout.controls[i].left, got.left);
+        EXPECT_EQ(layout.controls[i].top, got.top);
+        EXPECT_EQ(layout.controls[i].width, got.width);
+        EXPECT_EQ(layout.controls[i].height, got.height);
     }
 
-    // Centred on the screen.
     RECT w;
     GetWindowRect(app.window(), &w);
+    if (topLeft) {
+        EXPECT_EQ(topLeft->x, w.left);
+        EXPECT_EQ(topLeft->y, w.top);
+        return;
+    }
     EXPECT_NEAR(GetSystemMetrics(SM_CXSCREEN) / 2, (w.left + w.right) / 2, 1);
     EXPECT_NEAR(GetSystemMetrics(SM_CYSCREEN) / 2, (w.top + w.bottom) / 2, 1);
+}
+
+// Where a field draws its text's eighth character: it moves with the font's size.
+int TextOffset(const App& app, int id) {
+    DWORD_PTR position = 0;
+    SendMessageTimeoutW(app.control(id), EM_POSFROMCHAR, 8, 0, SMTO_ABORTIFHUNG, kTimeoutMs, &position);
+    return LOWORD(position);
 }
 
 HWND FocusOf(const App& app) {
@@ -49,12 +73,6 @@ HWND FocusOf(const App& app) {
     info.cbSize = sizeof info;
     GetGUIThreadInfo(GetWindowThreadProcessId(app.window(), nullptr), &info);
     return info.hwndFocus;
-}
-
-SIZE OuterSize(HWND window) {
-    RECT r;
-    GetWindowRect(window, &r);
-    return {r.right - r.left, r.bottom - r.top};
 }
 
 bool SizeIs(HWND window, SIZE size) {
@@ -100,6 +118,48 @@ std::wstring AccessibleName(HWND window) {
     return text;
 }
 
+bool Near(COLORREF a, COLORREF b) {
+    return abs(GetRValue(a) - GetRValue(b)) <= 8 && abs(GetGValue(a) - GetGValue(b)) <= 8 &&
+           abs(GetBValue(a) - GetBValue(b)) <= 8;
+}
+
+// Fewest pixels of the program's own icon (its opaque ones, at the caption's icon size) that
+// differ from the window's top-left corner on the screen, over the places the icon may be.
+int CaptionIconMismatches(HWND window) {
+    const int size = GetSystemMetrics(SM_CXSMICON);
+    const UniqueModule exe(LoadLibraryExW(ProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    HICON icon = static_cast<HICON>(LoadImageW(exe.get(), MAKEINTRESOURCEW(IDI_QUORVANE), IMAGE_ICON, size, size, 0));
+    auto drawnOver = [&](COLORREF background) {  // where over black and white agree, it is opaque
+        UniqueMemoryDc dc(CreateCompatibleDC(nullptr));
+        HDC screen = GetDC(nullptr);
+        UniqueGdi<HBITMAP> bitmap(CreateCompatibleBitmap(screen, size, size));
+        ReleaseDC(nullptr, screen);
+        HGDIOBJ old = SelectObject(dc.get(), bitmap.get());
+        UniqueGdi<HBRUSH> brush(CreateSolidBrush(background));
+        const RECT all = {0, 0, size, size};
+        FillRect(dc.get(), &all, brush.get());
+        DrawIconEx(dc.get(), 0, 0, icon, size, size, 0, nullptr, DI_NORMAL);
+        std::vector<COLORREF> pixels;
+        for (int i = 0; i < size * size; ++i) pixels.push_back(GetPixel(dc.get(), i % size, i / size));
+        SelectObject(dc.get(), old);
+        return pixels;
+    };
+    const std::vector<COLORREF> black = drawnOver(RGB(0, 0, 0)), white = drawnOver(RGB(255, 255, 255));
+    DestroyIcon(icon);
+    if (std::count(black.begin(), black.end(), RGB(0, 0, 0)) > size * size / 2) return -1;  // no icon
+    RECT w;
+    GetWindowRect(window, &w);
+    const Capture corner = SettledCapture({w.left, w.top, w.left + 2 * size, w.top + 2 * size});
+    int fewest = size * size;
+    for (int at = 0; at < (size + 1) * (size + 1); ++at) {
+        int differing = 0;
+        for (int i = 0; i < size * size; ++i)
+            differing += black[i] == white[i] && !Near(black[i], corner.at(at % (size + 1) + i % size, at / (size + 1) + i / size));
+        fewest = std::min(fewest, differing);
+    }
+    return fewest;
+}
+
 class MainWindow : public AppTest {};
 
 class MainWindowAt144Dpi : public AppTest {
@@ -118,14 +178,14 @@ TEST_F(MainWindow, LaysOutTheFormInTwipsAt96Dpi) {
     App app(scratch.path());
     ASSERT_TRUE(app.window());
     EXPECT_EQ(kCaption, WindowTextOf(app.window()));
-    // 15 twips to the pixel.
-    ExpectLayout(app, {236, 138},
-                 {{8, 24, 185, 19}, {200, 24, 25, 19}, {8, 72, 185, 19}, {200, 72, 25, 19}, {8, 104, 217, 25}}, __LINE__);
+    ExpectLayout(app, kLayoutAt96, __LINE__);
     EXPECT_EQ(L"...", app.Text(IDC_COMMAND1));
     EXPECT_EQ(L"...", app.Text(IDC_COMMAND2));
     EXPECT_EQ(L"by Ravelyn -=GO=-", app.Text(IDC_COMMAND3));
     EXPECT_EQ(L"", app.Text(IDC_BINFILE));
     EXPECT_EQ(L"", app.Text(IDC_DEST));
+    app.Settle();
+    EXPECT_EQ(0, CaptionIconMismatches(app.window())) << "the title bar does not show the program's icon";
     const LONG style = GetWindowLongW(app.window(), GWL_STYLE);
     EXPECT_EQ(static_cast<LONG>(WS_THICKFRAME | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX),
               style & (WS_THICKFRAME | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX));
@@ -134,9 +194,38 @@ TEST_F(MainWindow, LaysOutTheFormInTwipsAt96Dpi) {
 TEST_F(MainWindowAt144Dpi, GrowsWithTheScreenDpi) {
     App app(scratch.path());
     ASSERT_TRUE(app.window());
-    // 10 twips to the pixel; halves round up.
-    ExpectLayout(app, {354, 207},
-                 {{12, 36, 278, 29}, {300, 36, 38, 29}, {12, 108, 278, 29}, {300, 108, 38, 29}, {12, 156, 326, 38}}, __LINE__);
+    ExpectLayout(app, kLayoutAt144, __LINE__);
+}
+
+TEST_F(MainWindowAt144Dpi, LaysItselfOutAgainForTheDpiOfEachMonitor) {
+    const std::wstring text = L"C:\\img\\game.bin";
+    int offsetAt144 = 0, offsetAt96 = 0;
+    {
+        App app(scratch.path());
+        ASSERT_TRUE(app.window());
+        app.SetText(IDC_DEST, text);
+        offsetAt144 = TextOffset(app, IDC_DEST);
+    }
+    SetScreenDpi(96);
+    App app(scratch.path());
+    ASSERT_TRUE(app.window());
+    app.SetText(IDC_DEST, text);
+    offsetAt96 = TextOffset(app, IDC_DEST);
+    ASSERT_TRUE(WaitUntil(kTimeoutMs, [&] { return FocusOf(app) == app.control(IDC_BINFILE); }));
+
+    // As Windows does when the window moves to a monitor at 150 %, and back to one at 100 %.
+    for (auto [dpi, layout, offset] : {std::tuple{144u, kLayoutAt144, offsetAt144}, std::tuple{96u, kLayoutAt96, offsetAt96}}) {
+        SCOPED_TRACE(testing::Message() << "to " << dpi << " dpi");
+        const POINT suggested = {40 + static_cast<int>(dpi), 30};
+        app.SendDpiChanged(dpi, {suggested.x, suggested.y, suggested.x + 400, suggested.y + 300});
+        ExpectLayout(app, layout, __LINE__, &suggested);
+        EXPECT_EQ(offset, TextOffset(app, IDC_DEST)) << "the font is not 8 points at this DPI";
+        EXPECT_EQ(text, app.Text(IDC_DEST));
+        EXPECT_EQ(app.control(IDC_BINFILE), FocusOf(app));
+        EXPECT_EQ(L"Choose the destination", AccessibleName(app.control(IDC_DEST)));
+    }
+    EXPECT_FALSE(ReadSetting(L"FolderOpen").present);
+    EXPECT_FALSE(ReadSetting(L"FolderRec").present);
 }
 
 TEST_F(MainWindowAt144Dpi, PictureStaysAtItsPixelSizeOverTheBackColour) {
@@ -171,6 +260,9 @@ TEST_F(MainWindow, ShowsThePictureAndWhiteLabelsBeneathTheFields) {
     EXPECT_GT(WhitePixels(shot, {8, 56, 153, 71}), 40);
     EXPECT_EQ(0, WhitePixels(shot, {110, 8, 190, 23}));  // past the end of "Choose your Bin file"
     EXPECT_GT(WhitePixels(shot, {85, 8, 105, 21}), 5);  // one line: "file" ends near the right
+    // The picture's decoder is let go once the picture is copied.
+    EXPECT_TRUE(app.HasLoaded(L"user32.dll"));
+    EXPECT_FALSE(app.HasLoaded(L"windowscodecs.dll"));
 }
 
 TEST_F(MainWindow, ScreenReadersNameEachFieldByItsLabelAt96And144Dpi) {
@@ -213,16 +305,23 @@ TEST_F(MainWindow, EnterInTheInputFieldAndEscStartNothing) {
     EXPECT_EQ(L"C:\\out\\new.bin", app.Text(IDC_DEST));
 }
 
-TEST_F(MainWindow, KeepsItsSizeAndSurvivesMaximizeAndMinimize) {
+TEST_F(MainWindow, KeepsItsSizeAndPlaceAndSurvivesMaximizeAndMinimize) {
     App app(scratch.path());
     ASSERT_TRUE(app.window());
     const SIZE fixed = OuterSize(app.window());
+    RECT placed;
+    GetWindowRect(app.window(), &placed);
+    auto isFixedInPlace = [&] {
+        RECT now;
+        GetWindowRect(app.window(), &now);
+        return SizeIs(app.window(), fixed) && now.left == placed.left && now.top == placed.top;
+    };
 
-    // A border dragged wider and taller is undone at once.
+    // A border dragged wider and taller is undone at once, where the window was.
     SetWindowPos(app.window(), nullptr, 0, 0, fixed.cx + 120, fixed.cy + 90, SWP_NOMOVE | SWP_NOZORDER);
-    EXPECT_TRUE(WaitUntil(kTimeoutMs, [&] { return SizeIs(app.window(), fixed); }));
+    EXPECT_TRUE(WaitUntil(kTimeoutMs, isFixedInPlace));
     SetWindowPos(app.window(), nullptr, 0, 0, fixed.cx - 60, fixed.cy - 40, SWP_NOMOVE | SWP_NOZORDER);
-    EXPECT_TRUE(WaitUntil(kTimeoutMs, [&] { return SizeIs(app.window(), fixed); }));
+    EXPECT_TRUE(WaitUntil(kTimeoutMs, isFixedInPlace));
 
     for (int state : {SW_MAXIMIZE, SW_MINIMIZE}) {
         SCOPED_TRACE(testing::Message() << "show state " << state);
@@ -237,6 +336,30 @@ TEST_F(MainWindow, KeepsItsSizeAndSurvivesMaximizeAndMinimize) {
             return !IsZoomed(app.window()) && !IsIconic(app.window()) && SizeIs(app.window(), fixed);
         }));
     }
+
+    // Started from a shortcut set to "Run: Minimized".
+    const App minimized(scratch.path(), {false, SW_SHOWMINNOACTIVE});
+    ASSERT_TRUE(minimized.window());
+    EXPECT_TRUE(IsIconic(minimized.window()));
+}
+
+TEST_F(MainWindow, StaysStillThroughABorderDrag) {
+    const auto changed = [](const std::vector<SIZE>& seen, SIZE from) {
+        return std::count_if(seen.begin(), seen.end(), [&](SIZE s) { return s.cx != from.cx || s.cy != from.cy; });
+    };
+    // The same drag resizes a window without a fixed size: it is a real drag.
+    scratch.CopyIn(L"bare_window.exe");
+    {
+        const App bare(scratch.path(), {false, -1, L"bare_window.exe", L"Bare Window"});
+        ASSERT_TRUE(bare.window());
+        const SIZE before = OuterSize(bare.window());
+        EXPECT_GT(changed(DragCorner(bare.window(), 8, {12, 9}), before), 0) << "the drag resized nothing";
+    }
+    App app(scratch.path());
+    ASSERT_TRUE(app.window());
+    const SIZE fixed = OuterSize(app.window());
+    const std::vector<SIZE> seen = DragCorner(app.window(), 8, {12, 9});
+    EXPECT_EQ(0, changed(seen, fixed)) << "polls of the size that saw another, of " << seen.size();
 }
 
 TEST_F(MainWindow, ClosingWithFilledFieldsStartsAndSavesNothing) {
