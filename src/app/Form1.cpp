@@ -3,6 +3,7 @@
 #include "app/CommandLine.h"
 #include "app/FileChoice.h"
 #include "app/Launch.h"
+#include "app/SystemLibrary.h"
 #include "paths/Procedures.h"
 #include "resource.h"
 #include "settings/RegistreWin.h"
@@ -53,6 +54,21 @@ constexpr UINT kApplyFixedSizeMessage = WM_APP + 1;
 constexpr wchar_t kFieldMissing[] = L"Bin file or destination file are missing\rPlease check";
 constexpr wchar_t kLaunchFailed[] = L"An error has occured\rCheck your filenames";
 
+// The field that a file dropped onto a control fills: a field takes drops onto itself, its
+// label and its browse button; 0 for anywhere else.
+int FieldForDrop(int controlId) {
+    switch (controlId) {
+    case IDC_LABEL1: case IDC_BINFILE: case IDC_COMMAND1: return IDC_BINFILE;
+    case IDC_LABEL2: case IDC_DEST: case IDC_COMMAND2: return IDC_DEST;
+    }
+    return 0;
+}
+
+template <typename Function>
+Function Lookup(HMODULE module, const char* name) {
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
 std::wstring WindowText(HWND window) {
     std::wstring text(static_cast<size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
     text.resize(static_cast<size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
@@ -88,8 +104,10 @@ bool Form1::Create(HINSTANCE instance) {
     const int x = (GetSystemMetrics(SM_CXSCREEN) - state_.outerSize.cx) / 2;
     const int y = (GetSystemMetrics(SM_CYSCREEN) - state_.outerSize.cy) / 2;
 
-    return CreateWindowExW(0, kClassName, kCaption, style, x, y, state_.outerSize.cx,
-                           state_.outerSize.cy, nullptr, nullptr, instance, this) != nullptr;
+    // Takes dropped files by its style: DragAcceptFiles would bring the shell in at start-up.
+    return CreateWindowExW(WS_EX_ACCEPTFILES, kClassName, kCaption, style, x, y,
+                           state_.outerSize.cx, state_.outerSize.cy, nullptr, nullptr, instance,
+                           this) != nullptr;
 }
 
 void Form1::Show(int showCommand) {
@@ -131,6 +149,9 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_COMMAND:
         OnCommand(LOWORD(wParam), HIWORD(wParam));
+        return 0;
+    case WM_DROPFILES:
+        Form_DropFiles(reinterpret_cast<HDROP>(wParam));
         return 0;
     case WM_DESTROY:
         PostQuitMessage(0);
@@ -267,6 +288,30 @@ bool Form1::PreTranslateMessage(MSG& msg) {
 
 void Form1::Dest_KeyPress(wchar_t keyAscii) {
     if (keyAscii == L'\r') Command3_Click();
+}
+
+void Form1::Form_DropFiles(HDROP drop) {
+    if (!state_.shell) state_.shell = LoadSystemLibrary(L"shell32.dll");
+    const auto finish = Lookup<decltype(&DragFinish)>(state_.shell.get(), "DragFinish");
+    if (!finish) return;  // without the shell nothing can read or release the drop
+    // Disabled, the window takes no input: a dialog or message box is up.
+    if (IsWindowEnabled(state_.hwnd)) FillFromDrop(drop);
+    finish(drop);
+}
+
+// The first item dropped becomes the text of the field it was dropped on, as if typed.
+void Form1::FillFromDrop(HDROP drop) {
+    const auto queryPoint = Lookup<decltype(&DragQueryPoint)>(state_.shell.get(), "DragQueryPoint");
+    const auto queryFile = Lookup<decltype(&DragQueryFileW)>(state_.shell.get(), "DragQueryFileW");
+    POINT point;
+    if (!queryPoint || !queryFile || !queryPoint(drop, &point)) return;  // outside the client area
+    HWND under = ChildWindowFromPointEx(state_.hwnd, point, CWP_SKIPINVISIBLE);
+    const int field = under && under != state_.hwnd ? FieldForDrop(GetDlgCtrlID(under)) : 0;
+    const UINT length = field ? queryFile(drop, 0, nullptr, 0) : 0;
+    if (length == 0) return;
+    std::wstring path(length + 1, L'\0');
+    path.resize(queryFile(drop, 0, path.data(), length + 1));
+    SetWindowTextW(GetDlgItem(state_.hwnd, field), path.c_str());
 }
 
 void Form1::Command1_Click() {
