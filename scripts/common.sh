@@ -9,6 +9,7 @@ PACKAGES=(cmake make g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-
     mingw-w64-i686-dev googletest wine wine32:i386 xvfb xauth x11-utils fonts-wine
     imagemagick python3 python3-pil clang lld)
 PACKAGES+=(openbox xdotool wmctrl)  # the window-manager tests
+PACKAGES+=(python3-xlib)  # the drop source of the drop tests
 
 # In an MSYS2 shell on Windows the shell's own compilers build and programs run natively;
 # elsewhere the mingw-w64 cross toolchain builds and Wine runs.

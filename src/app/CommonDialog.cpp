@@ -39,8 +39,7 @@ bool CommonDialog::Show(HWND owner, bool save) {
     if (!library_) library_ = LoadSystemLibrary(L"comdlg32.dll");
     if (!library_) return false;
     using ShowFn = BOOL(WINAPI*)(OPENFILENAMEW*);
-    auto show = reinterpret_cast<ShowFn>(reinterpret_cast<void*>(
-        GetProcAddress(library_.get(), save ? "GetSaveFileNameW" : "GetOpenFileNameW")));
+    auto show = LibraryFunction<ShowFn>(library_.get(), save ? "GetSaveFileNameW" : "GetOpenFileNameW");
     if (!show) return false;
 
     std::vector<wchar_t> file(kFileNameCapacity, L'\0');

@@ -4,11 +4,6 @@
 
 namespace {
 
-template <typename Function>
-Function Lookup(HMODULE module, const char* name) {
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
 HMODULE User32() { return GetModuleHandleW(L"user32.dll"); }
 
 }  // namespace
@@ -16,7 +11,7 @@ HMODULE User32() { return GetModuleHandleW(L"user32.dll"); }
 void DeclareDpiAwareness() {
     // Windows 10 1703 and later: per-monitor version 2 scales the frame and dialogs too.
     using SetContextFn = BOOL(WINAPI*)(DPI_AWARENESS_CONTEXT);
-    if (auto setContext = Lookup<SetContextFn>(User32(), "SetProcessDpiAwarenessContext"))
+    if (auto setContext = LibraryFunction<SetContextFn>(User32(), "SetProcessDpiAwarenessContext"))
         if (setContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2) ||
             setContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE))
             return;
@@ -24,17 +19,17 @@ void DeclareDpiAwareness() {
     if (UniqueModule shcore = LoadSystemLibrary(L"shcore.dll")) {
         using SetAwarenessFn = HRESULT(WINAPI*)(int);
         constexpr int kPerMonitorAware = 2;  // PROCESS_PER_MONITOR_DPI_AWARE
-        auto setAwareness = Lookup<SetAwarenessFn>(shcore.get(), "SetProcessDpiAwareness");
+        auto setAwareness = LibraryFunction<SetAwarenessFn>(shcore.get(), "SetProcessDpiAwareness");
         if (setAwareness && SUCCEEDED(setAwareness(kPerMonitorAware))) return;
     }
     // Vista and 7: one DPI for the whole system.
     using SetAwareFn = BOOL(WINAPI*)();
-    if (auto setAware = Lookup<SetAwareFn>(User32(), "SetProcessDPIAware")) setAware();
+    if (auto setAware = LibraryFunction<SetAwareFn>(User32(), "SetProcessDPIAware")) setAware();
 }
 
 UINT WindowDpi(HWND window) {
     using GetDpiFn = UINT(WINAPI*)(HWND);
-    if (auto getDpi = Lookup<GetDpiFn>(User32(), "GetDpiForWindow"))
+    if (auto getDpi = window ? LibraryFunction<GetDpiFn>(User32(), "GetDpiForWindow") : nullptr)
         if (const UINT dpi = getDpi(window)) return dpi;
     HDC screen = GetDC(nullptr);
     const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
@@ -42,9 +37,9 @@ UINT WindowDpi(HWND window) {
     return static_cast<UINT>(dpi);
 }
 
-void AdjustWindowRectForDpi(RECT& rect, DWORD style, UINT dpi) {
+void AdjustWindowRectForDpi(RECT& rect, DWORD style, DWORD exStyle, UINT dpi) {
     using AdjustFn = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
-    if (auto adjust = Lookup<AdjustFn>(User32(), "AdjustWindowRectExForDpi"))
-        if (adjust(&rect, style, FALSE, 0, dpi)) return;
-    AdjustWindowRectEx(&rect, style, FALSE, 0);
+    if (auto adjust = LibraryFunction<AdjustFn>(User32(), "AdjustWindowRectExForDpi"))
+        if (adjust(&rect, style, FALSE, exStyle, dpi)) return;
+    AdjustWindowRectEx(&rect, style, FALSE, exStyle);
 }

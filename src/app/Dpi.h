@@ -8,9 +8,9 @@
 // looked up at run time, so that the program still starts where a call is missing.
 void DeclareDpiAwareness();
 
-// The dots per inch of the monitor the window is on, or the system's where the platform
-// cannot tell them apart.
+// The dots per inch of the monitor the window is on, or the system's for no window or where
+// the platform cannot tell monitors apart.
 UINT WindowDpi(HWND window);
 
 // AdjustWindowRectEx for a frame drawn at dpi, where the platform can say.
-void AdjustWindowRectForDpi(RECT& rect, DWORD style, UINT dpi);
+void AdjustWindowRectForDpi(RECT& rect, DWORD style, DWORD exStyle, UINT dpi);

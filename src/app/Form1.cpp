@@ -4,6 +4,7 @@
 #include "app/Dpi.h"
 #include "app/FileChoice.h"
 #include "app/Launch.h"
+#include "app/SystemLibrary.h"
 #include "paths/Procedures.h"
 #include "resource.h"
 #include "settings/RegistreWin.h"
@@ -16,6 +17,8 @@ constexpr COLORREF kBackColor = RGB(1, 0, 66);
 constexpr COLORREF kLabelColor = RGB(255, 255, 255);
 constexpr int kTwipsPerInch = 1440;
 constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+// Takes dropped files by its style: DragAcceptFiles would bring the shell in at start-up.
+constexpr DWORD kExStyle = WS_EX_ACCEPTFILES;
 
 // Geometry in twips; pixels follow the screen's dots per inch.
 constexpr SIZE kClientSize = {3540, 2070};
@@ -55,6 +58,16 @@ constexpr UINT kApplyFixedSizeMessage = WM_APP + 1;
 constexpr wchar_t kFieldMissing[] = L"Bin file or destination file are missing\rPlease check";
 constexpr wchar_t kLaunchFailed[] = L"An error has occured\rCheck your filenames";
 
+// The field that a file dropped onto a control fills: a field takes drops onto itself, its
+// label and its browse button; 0 for anywhere else.
+int FieldForDrop(int controlId) {
+    switch (controlId) {
+    case IDC_LABEL1: case IDC_BINFILE: case IDC_COMMAND1: return IDC_BINFILE;
+    case IDC_LABEL2: case IDC_DEST: case IDC_COMMAND2: return IDC_DEST;
+    }
+    return 0;
+}
+
 POINT CentredOnScreen(SIZE outer) {
     return {(GetSystemMetrics(SM_CXSCREEN) - outer.cx) / 2, (GetSystemMetrics(SM_CYSCREEN) - outer.cy) / 2};
 }
@@ -87,7 +100,7 @@ bool Form1::Create(HINSTANCE instance) {
     state_.dpi = static_cast<int>(WindowDpi(nullptr));
     const SIZE outer = OuterSizeForDpi();
     const POINT at = CentredOnScreen(outer);
-    return CreateWindowExW(0, kClassName, kCaption, kStyle, at.x, at.y, outer.cx, outer.cy, nullptr,
+    return CreateWindowExW(kExStyle, kClassName, kCaption, kStyle, at.x, at.y, outer.cx, outer.cy, nullptr,
                            nullptr, instance, this) != nullptr;
 }
 
@@ -137,6 +150,9 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_COMMAND:
         OnCommand(LOWORD(wParam), HIWORD(wParam));
         return 0;
+    case WM_DROPFILES:
+        Form_DropFiles(reinterpret_cast<HDROP>(wParam));
+        return 0;
     case WM_DESTROY:
         PostQuitMessage(0);
         return 0;
@@ -170,7 +186,7 @@ void Form1::OnCreate() {
 // platform reports for that DPI.
 SIZE Form1::OuterSizeForDpi() const {
     RECT outer = {0, 0, Px(kClientSize.cx), Px(kClientSize.cy)};
-    AdjustWindowRectForDpi(outer, kStyle, static_cast<UINT>(state_.dpi));
+    AdjustWindowRectForDpi(outer, kStyle, kExStyle, static_cast<UINT>(state_.dpi));
     return {outer.right - outer.left, outer.bottom - outer.top};
 }
 
@@ -323,6 +339,30 @@ bool Form1::PreTranslateMessage(MSG& msg) {
 
 void Form1::Dest_KeyPress(wchar_t keyAscii) {
     if (keyAscii == L'\r') Command3_Click();
+}
+
+void Form1::Form_DropFiles(HDROP drop) {
+    if (!state_.shell) state_.shell = LoadSystemLibrary(L"shell32.dll");
+    const auto finish = LibraryFunction<decltype(&DragFinish)>(state_.shell.get(), "DragFinish");
+    if (!finish) return;  // without the shell nothing can read or release the drop
+    // Disabled, the window takes no input: a dialog or message box is up.
+    if (IsWindowEnabled(state_.hwnd)) FillFromDrop(drop);
+    finish(drop);
+}
+
+// The first item dropped becomes the text of the field it was dropped on, as if typed.
+void Form1::FillFromDrop(HDROP drop) {
+    const auto queryPoint = LibraryFunction<decltype(&DragQueryPoint)>(state_.shell.get(), "DragQueryPoint");
+    const auto queryFile = LibraryFunction<decltype(&DragQueryFileW)>(state_.shell.get(), "DragQueryFileW");
+    POINT point;
+    if (!queryPoint || !queryFile || !queryPoint(drop, &point)) return;  // outside the client area
+    HWND under = ChildWindowFromPointEx(state_.hwnd, point, CWP_SKIPINVISIBLE);
+    const int field = under && under != state_.hwnd ? FieldForDrop(GetDlgCtrlID(under)) : 0;
+    const UINT length = field ? queryFile(drop, 0, nullptr, 0) : 0;
+    if (length == 0) return;
+    std::wstring path(length + 1, L'\0');
+    path.resize(queryFile(drop, 0, path.data(), length + 1));
+    SetWindowTextW(GetDlgItem(state_.hwnd, field), path.c_str());
 }
 
 void Form1::Command1_Click() {

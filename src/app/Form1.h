@@ -2,6 +2,7 @@
 #pragma once
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <string>
 
@@ -32,6 +33,7 @@ private:
         // Starting folders of the two dialogs, read once at load.
         std::wstring InitDirOpen, InitDirRec;
         CommonDialog dlgCommonDialog;
+        UniqueModule shell;  // reads dropped files; loaded at the first drop, not at start-up
     };
 
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -55,6 +57,8 @@ private:
     void Command2_Click();
     void Command3_Click();
     void Dest_KeyPress(wchar_t keyAscii);
+    void Form_DropFiles(HDROP drop);
+    void FillFromDrop(HDROP drop);
 
     void Browse(const std::wstring& initDir, const wchar_t* title, bool save, HWND field,
                 const wchar_t* valueName);

@@ -78,8 +78,7 @@ Picture LoadJpegResource(HINSTANCE instance, int id) {
     // here they all go again as soon as the picture is copied.
     UniqueModule codecs = LoadSystemLibrary(L"windowscodecs.dll");
     using GetClassObjectFn = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
-    auto getClassObject = reinterpret_cast<GetClassObjectFn>(
-        reinterpret_cast<void*>(GetProcAddress(codecs.get(), "DllGetClassObject")));
+    auto getClassObject = LibraryFunction<GetClassObjectFn>(codecs.get(), "DllGetClassObject");
     ComPtr<IClassFactory> decoders;
     if (!getClassObject ||
         FAILED(getClassObject(CLSID_WICJpegDecoder, IID_IClassFactory, reinterpret_cast<void**>(decoders.put()))))

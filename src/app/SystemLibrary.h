@@ -12,3 +12,10 @@ void RestrictLibrarySearch();
 
 // name (a bare file name) from the system folder, with its own dependencies from there too.
 UniqueModule LoadSystemLibrary(const wchar_t* name);
+
+// A function of a loaded library, looked up at run time (nullptr where it has none), so that
+// the program does not depend on a library or a version of it just to start.
+template <typename Function>
+Function LibraryFunction(HMODULE module, const char* name) {
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}

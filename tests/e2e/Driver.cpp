@@ -5,6 +5,8 @@
 #include <psapi.h>
 #include <shellapi.h>
 
+#include <cstdio>
+
 namespace e2e {
 
 namespace {
@@ -462,6 +464,66 @@ void WriteTextFile(const std::wstring& path, const std::wstring& text) {
     ASSERT_TRUE(file);
     DWORD written = 0;
     WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size() * sizeof(wchar_t)), &written, nullptr);
+}
+
+std::string UnixPath(const std::wstring& path) {
+    using UnixName = char*(CDECL*)(const wchar_t*);
+    static const auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
+    if (!unixName) {
+        ADD_FAILURE() << "the X side is there under Wine only";
+        return {};
+    }
+    char* name = unixName(path.c_str());
+    const std::string converted = name ? name : "";
+    HeapFree(GetProcessHeap(), 0, name);
+    return converted;
+}
+
+std::string RunX(const std::string& command) {
+    // Wine starts a Unix program but hands back neither its process nor its output, so the
+    // shell writes the output to a file and renames it once the command is done.
+    static int counter = 0;
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring file = std::wstring(temp) + L"quorvane-x-" + std::to_wstring(GetCurrentProcessId()) +
+                              L"-" + std::to_wstring(++counter) + L".txt";
+    const std::string out = UnixPath(file);
+    if (out.empty()) return {};
+
+    const std::string line = "Z:\\bin\\sh -c \"(" + command + ") >'" + out + ".part' 2>&1; mv '" + out +
+                             ".part' '" + out + "'\"";
+    std::wstring wideLine(line.begin(), line.end());
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION created{};
+    if (!CreateProcessW(nullptr, wideLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &created)) {
+        ADD_FAILURE() << "the shell did not start: error " << GetLastError();
+        return {};
+    }
+    // Nothing to close: for a Unix program Wine fills in no process and, as its thread, a
+    // pseudo-handle that CloseHandle would take for this process's own output.
+    if (!WaitUntil(kTimeoutMs, [&] { return GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES; })) {
+        ADD_FAILURE() << "no answer from: " << command;
+        return {};
+    }
+    std::string text;
+    if (FILE* f = _wfopen(file.c_str(), L"rb")) {
+        char chunk[512];
+        for (size_t n; (n = fread(chunk, 1, sizeof chunk, f)) > 0;) text.append(chunk, n);
+        fclose(f);
+    }
+    DeleteFileW(file.c_str());
+    return text;
+}
+
+// Wine keeps the X window of each top-level window in a window property.
+std::string XWindowOf(HWND window) {
+    char id[24];
+    snprintf(id, sizeof id, "0x%lx",
+             static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(GetPropW(window, L"__wine_x11_whole_window"))));
+    return id;
 }
 
 }  // namespace e2e

@@ -171,6 +171,14 @@ private:
     HGDIOBJ old_{};
 };
 
+// The X side of the test bed, under Wine only. RunX runs a shell command (X tools such as
+// xwininfo or xdotool, or a script) on this display and returns what it printed.
+std::string RunX(const std::string& command);
+// A file's path as the Unix side sees it; empty when Wine cannot map it.
+std::string UnixPath(const std::wstring& path);
+// The X window of a top-level window, as "0x..." for the X tools.
+std::string XWindowOf(HWND window);
+
 // Writes text as UTF-16, replacing the file.
 void WriteTextFile(const std::wstring& path, const std::wstring& text);
 // A file of a few bytes, so that the Open dialog finds it.

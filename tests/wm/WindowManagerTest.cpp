@@ -4,7 +4,6 @@
 // check reads the window from both sides: the X window (in managed mode, the client area as
 // the user sees it) and the program's own client area.
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -16,61 +15,6 @@ namespace e2e {
 namespace {
 
 constexpr SIZE kFixedClient = {236, 138};  // 3540 x 2070 twips at 96 dpi
-
-// Runs X tools (xwininfo, xdotool, wmctrl) on this display and returns what they printed.
-// Wine starts a Unix program but hands back neither its process nor its output, so the
-// shell writes the output to a file and renames it once the command is done.
-std::string RunX(const std::string& command) {
-    using UnixName = char*(CDECL*)(const wchar_t*);
-    static const auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
-    if (!unixName) {
-        ADD_FAILURE() << "these tests run under Wine only";
-        return {};
-    }
-    static int counter = 0;
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    const std::wstring file = std::wstring(temp) + L"quorvane-x-" + std::to_wstring(GetCurrentProcessId()) +
-                              L"-" + std::to_wstring(++counter) + L".txt";
-    char* unixFile = unixName(file.c_str());
-    const std::string out = unixFile ? unixFile : "";
-    HeapFree(GetProcessHeap(), 0, unixFile);
-
-    const std::string line = "Z:\\bin\\sh -c \"" + command + " >'" + out + ".part' 2>&1; mv '" + out +
-                             ".part' '" + out + "'\"";
-    std::wstring wideLine(line.begin(), line.end());
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION created{};
-    if (!CreateProcessW(nullptr, wideLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &created)) {
-        ADD_FAILURE() << "the shell did not start: error " << GetLastError();
-        return {};
-    }
-    // Nothing to close: for a Unix program Wine fills in no process and, as its thread, a
-    // pseudo-handle that CloseHandle would take for this process's own output.
-    if (!WaitUntil(kTimeoutMs, [&] { return GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES; })) {
-        ADD_FAILURE() << "no answer from: " << command;
-        return {};
-    }
-    std::string text;
-    if (FILE* f = _wfopen(file.c_str(), L"rb")) {
-        char chunk[512];
-        for (size_t n; (n = fread(chunk, 1, sizeof chunk, f)) > 0;) text.append(chunk, n);
-        fclose(f);
-    }
-    DeleteFileW(file.c_str());
-    return text;
-}
-
-// Wine keeps the X window of each top-level window in a window property.
-std::string XWindowOf(HWND window) {
-    char id[24];
-    snprintf(id, sizeof id, "0x%lx",
-             static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(GetPropW(window, L"__wine_x11_whole_window"))));
-    return id;
-}
 
 // The X window's place and size on the screen, as xwininfo reads them.
 RECT XRectOf(const std::string& id) {
