@@ -353,31 +353,23 @@ std::vector<SIZE> DragCorner(HWND window, int steps, POINT delta) {
     RECT r;
     GetWindowRect(window, &r);
     POINT at = {r.right - 2, r.bottom - 2};  // on the sizing border's corner
-    auto send = [&](DWORD flags) {
+    std::vector<SIZE> seen;
+    auto sendThenPoll = [&](DWORD flags) {
         INPUT input{};
         input.type = INPUT_MOUSE;
         input.mi.dx = MulDiv(at.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
         input.mi.dy = MulDiv(at.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
         input.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
         SendInput(1, &input, sizeof input);
+        for (const ULONGLONG until = GetTickCount64() + 50; GetTickCount64() < until;) seen.push_back(OuterSize(window));
     };
-    std::vector<SIZE> seen;
-    auto poll = [&](DWORD ms) {
-        const ULONGLONG until = GetTickCount64() + ms;
-        do seen.push_back(OuterSize(window));
-        while (GetTickCount64() < until);
-    };
-    send(0);
-    poll(50);
-    send(MOUSEEVENTF_LEFTDOWN);
-    poll(50);
+    sendThenPoll(0);
+    sendThenPoll(MOUSEEVENTF_LEFTDOWN);
     for (int i = 0; i < steps; ++i) {
         at = {at.x + delta.x, at.y + delta.y};
-        send(0);
-        poll(50);
+        sendThenPoll(0);
     }
-    send(MOUSEEVENTF_LEFTUP);
-    poll(100);
+    sendThenPoll(MOUSEEVENTF_LEFTUP);
     return seen;
 }
 

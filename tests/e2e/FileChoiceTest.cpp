@@ -19,27 +19,28 @@ HWND OpenDialog(App& app, int button, const wchar_t* caption) {
 }
 
 // Types a name into the dialog and presses its OK button, as a user would.
+void TypeAndOk(HWND dialog, const std::wstring& name) {
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(GetDlgItem(dialog, kFileNameBox), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()),
+                        SMTO_ABORTIFHUNG, kTimeoutMs, &ignored);
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+}
+
+// Chooses the file name: the dialog closes.
 void Choose(App& app, HWND dialog, const std::wstring& name) {
     ASSERT_TRUE(dialog);
-    DWORD_PTR ignored = 0;
-    SendMessageTimeoutW(GetDlgItem(dialog, kFileNameBox), WM_SETTEXT, 0,
-                        reinterpret_cast<LPARAM>(name.c_str()), SMTO_ABORTIFHUNG, kTimeoutMs, &ignored);
-    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    TypeAndOk(dialog, name);
     ASSERT_TRUE(WaitUntil(kTimeoutMs, [&] { return !IsWindow(dialog); }))
         << "the dialog refused " << testing::internal::String::ShowWideCString(name.c_str());
     app.Settle();
 }
 
-// Goes into a folder inside the dialog, as a user does: its path typed in the name box, then OK.
+// Goes into a folder inside the dialog, as a user does: the folder typed, then OK.
 void GoInto(HWND dialog, const std::wstring& parent, const std::wstring& name) {
     ASSERT_TRUE(dialog);
-    const std::wstring folder = parent + name;
-    DWORD_PTR ignored = 0;
-    SendMessageTimeoutW(GetDlgItem(dialog, kFileNameBox), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(folder.c_str()),
-                        SMTO_ABORTIFHUNG, kTimeoutMs, &ignored);
-    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    TypeAndOk(dialog, parent + name);
     ASSERT_TRUE(WaitUntil(kTimeoutMs, [&] { return WindowTextOf(GetDlgItem(dialog, kLookInBox)) == name; }))
-        << "the dialog did not go into " << testing::internal::String::ShowWideCString(folder.c_str());
+        << "the dialog did not go into " << testing::internal::String::ShowWideCString(name.c_str());
 }
 
 void Cancel(App& app, HWND dialog) {

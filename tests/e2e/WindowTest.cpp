@@ -123,40 +123,38 @@ bool Near(COLORREF a, COLORREF b) {
            abs(GetBValue(a) - GetBValue(b)) <= 8;
 }
 
-// Fewest pixels of the program's own icon (its opaque ones, at the caption's icon size) that
-// differ from the window's top-left corner on the screen, over the places the icon may be.
+// Pixels of the program's own icon missing from the window's top-left corner on the screen, at
+// the best of the places it may be drawn: 0 when the title bar shows it. Only the icon's
+// opaque pixels count: those it draws the same over black and over white.
 int CaptionIconMismatches(HWND window) {
-    const int size = GetSystemMetrics(SM_CXSMICON);
+    const int n = GetSystemMetrics(SM_CXSMICON);
     const UniqueModule exe(LoadLibraryExW(ProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
-    HICON icon = static_cast<HICON>(LoadImageW(exe.get(), MAKEINTRESOURCEW(IDI_QUORVANE), IMAGE_ICON, size, size, 0));
-    auto drawnOver = [&](COLORREF background) {  // where over black and white agree, it is opaque
-        UniqueMemoryDc dc(CreateCompatibleDC(nullptr));
-        HDC screen = GetDC(nullptr);
-        UniqueGdi<HBITMAP> bitmap(CreateCompatibleBitmap(screen, size, size));
-        ReleaseDC(nullptr, screen);
-        HGDIOBJ old = SelectObject(dc.get(), bitmap.get());
-        UniqueGdi<HBRUSH> brush(CreateSolidBrush(background));
-        const RECT all = {0, 0, size, size};
-        FillRect(dc.get(), &all, brush.get());
-        DrawIconEx(dc.get(), 0, 0, icon, size, size, 0, nullptr, DI_NORMAL);
-        std::vector<COLORREF> pixels;
-        for (int i = 0; i < size * size; ++i) pixels.push_back(GetPixel(dc.get(), i % size, i / size));
-        SelectObject(dc.get(), old);
-        return pixels;
-    };
-    const std::vector<COLORREF> black = drawnOver(RGB(0, 0, 0)), white = drawnOver(RGB(255, 255, 255));
-    DestroyIcon(icon);
-    if (std::count(black.begin(), black.end(), RGB(0, 0, 0)) > size * size / 2) return -1;  // no icon
+    HICON icon = static_cast<HICON>(LoadImageW(exe.get(), MAKEINTRESOURCEW(IDI_QUORVANE), IMAGE_ICON, n, n, 0));
+    if (!icon) return -1;
+    HDC screen = GetDC(nullptr);
+    UniqueMemoryDc dc(CreateCompatibleDC(screen));
+    UniqueGdi<HBITMAP> bitmap(CreateCompatibleBitmap(screen, 2 * n, n));
+    ReleaseDC(nullptr, screen);
+    HGDIOBJ old = SelectObject(dc.get(), bitmap.get());
+    PatBlt(dc.get(), 0, 0, n, n, BLACKNESS);
+    PatBlt(dc.get(), n, 0, n, n, WHITENESS);
+    DrawIconEx(dc.get(), 0, 0, icon, n, n, 0, nullptr, DI_NORMAL);
+    DrawIconEx(dc.get(), n, 0, icon, n, n, 0, nullptr, DI_NORMAL);
     RECT w;
     GetWindowRect(window, &w);
-    const Capture corner = SettledCapture({w.left, w.top, w.left + 2 * size, w.top + 2 * size});
-    int fewest = size * size;
-    for (int at = 0; at < (size + 1) * (size + 1); ++at) {
-        int differing = 0;
-        for (int i = 0; i < size * size; ++i)
-            differing += black[i] == white[i] && !Near(black[i], corner.at(at % (size + 1) + i % size, at / (size + 1) + i / size));
-        fewest = std::min(fewest, differing);
+    const Capture corner = SettledCapture({w.left, w.top, w.left + 2 * n, w.top + 2 * n});
+    int fewest = n * n;
+    for (int at = 0; at < (n + 1) * (n + 1); ++at) {
+        int missing = 0;
+        for (int i = 0; i < n * n; ++i) {
+            const COLORREF pixel = GetPixel(dc.get(), i % n, i / n);
+            missing += pixel == GetPixel(dc.get(), n + i % n, i / n) &&
+                       !Near(pixel, corner.at(at % (n + 1) + i % n, at / (n + 1) + i / n));
+        }
+        fewest = std::min(fewest, missing);
     }
+    SelectObject(dc.get(), old);
+    DestroyIcon(icon);
     return fewest;
 }
 
