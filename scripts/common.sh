@@ -41,6 +41,20 @@ build() {
     cmake --build "$BUILD_DIR" -j "$(nproc)" "$@"
 }
 
+# The release, from the build's own bin/Quorvane.exe: $RELEASE_DIR/Quorvane-<version>-win32.zip
+# and SHA256SUMS. The files in the zip bear the time of the last commit (or SOURCE_DATE_EPOCH),
+# so that the same source gives the same bytes at any hour.
+RELEASE_DIR=$BUILD_DIR/release
+make_release() {
+    local epoch=${SOURCE_DATE_EPOCH:-}
+    if [ -z "$epoch" ] && [ -e "$QUORVANE_ROOT/.git" ]; then
+        epoch=$(git -C "$QUORVANE_ROOT" log -1 --format=%ct 2>/dev/null || true)
+    fi
+    python3 "$QUORVANE_ROOT/tools/make_release.py" "$QUORVANE_ROOT/res/resource.h" \
+        "$BUILD_DIR/bin/Quorvane.exe" "$QUORVANE_ROOT/docs/README.txt" "$QUORVANE_ROOT/LICENSE" \
+        "$RELEASE_DIR" ${epoch:+"$epoch"}
+}
+
 # The program alone, built a second time by clang and lld, for the end-to-end tests.
 CLANG_BUILD_DIR=$BUILD_DIR/clang
 build_clang_program() {

@@ -30,12 +30,18 @@ for _ in $(seq 200); do
 done
 [ -n "$window" ] || { echo "The window did not appear." >&2; exit 1; }
 shot=$BUILD_DIR/screenshot.png
-# The window is painted once it shows: take shots until two in a row agree.
-previous=""
-for _ in $(seq 50); do
-    import -display "$DISPLAY" -window "$window" "$shot"
-    current=$(md5sum <"$shot")
-    [ "$current" = "$previous" ] && break
+# The window is in X's tree a moment before it can be read (import fails meanwhile), and is
+# painted once it shows: take shots until two in a row agree, for up to 20 s.
+previous="" deadline=$((SECONDS + 20))
+while :; do
+    current=""
+    if error=$(import -display "$DISPLAY" -window "$window" "$shot" 2>&1); then
+        current=$(md5sum <"$shot")
+        [ "$current" = "$previous" ] && break
+    fi
+    [ "$SECONDS" -lt "$deadline" ] || break
     previous=$current
+    sleep 0.05
 done
+[ -n "$current" ] || { echo "The window could not be read: $error" >&2; exit 1; }
 echo "$shot"

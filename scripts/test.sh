@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test (unit tests, then end-to-end tests) under Wine,
-# in a fresh prefix on a private X display; the window-manager tests in a second prefix, on
-# a display of their own with openbox. Extra arguments go to ctest (e.g. -R Strip).
+# Builds everything, packs the release as scripts/release.sh does, and runs every test (unit
+# tests, then end-to-end tests) under Wine, in a fresh prefix on a private X display; the
+# window-manager tests in a second prefix, on a display of their own with openbox. Extra
+# arguments go to ctest (e.g. -R Strip).
 # Under Wine the end-to-end tests run a second time ("Clang.*") against a clang build of
 # the program; the unit tests are built by gcc only.
 source "$(dirname "$0")/common.sh"
@@ -11,6 +12,8 @@ if [ -z "$NATIVE_WINDOWS" ]; then
     CONFIGURE_ARGS=(-DQUORVANE_CLANG_EXE="$CLANG_BUILD_DIR/bin/Quorvane.exe")
 fi
 build
+# The release as scripts/release.sh makes it, so that CI makes it too and a test checks it.
+make_release >/dev/null
 if [ -z "$NATIVE_WINDOWS" ]; then
     # Each prefix keeps its desktop in use through the run (see start_keeper).
     start_private_wine "$BUILD_DIR/bin/keep_desktop.exe"
