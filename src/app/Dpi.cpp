@@ -11,12 +11,14 @@ HMODULE User32() { return GetModuleHandleW(L"user32.dll"); }
 void DeclareDpiAwareness() {
     // Windows 10 1703 and later: per-monitor version 2 scales the frame and dialogs too.
     using SetContextFn = BOOL(WINAPI*)(DPI_AWARENESS_CONTEXT);
-    if (auto setContext = LibraryFunction<SetContextFn>(User32(), "SetProcessDpiAwarenessContext"))
+    if (auto setContext = LibraryFunction<SetContextFn>(User32(), "SetProcessDpiAwarenessContext")) {
         if (setContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2) ||
             setContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE))
             return;
-    // Windows 8.1: per monitor, from the scaling library; once asked, it is not needed again.
-    if (UniqueModule shcore = LoadSystemLibrary(L"shcore.dll")) {
+        // Refused: the process has an awareness already (Wine sets its own). The Windows 8.1
+        // call would refuse it the same way, and loading its library costs milliseconds.
+    } else if (UniqueModule shcore = LoadSystemLibrary(L"shcore.dll")) {
+        // Windows 8.1 and 10 before 1703: per monitor, from the scaling library, needed once.
         using SetAwarenessFn = HRESULT(WINAPI*)(int);
         constexpr int kPerMonitorAware = 2;  // PROCESS_PER_MONITOR_DPI_AWARE
         auto setAwareness = LibraryFunction<SetAwarenessFn>(shcore.get(), "SetProcessDpiAwareness");

@@ -132,7 +132,7 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         OnSizing(*reinterpret_cast<RECT*>(lParam));
         return TRUE;
     case WM_DPICHANGED:
-        OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+        OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));  // both words: the DPI
         return 0;
     case kApplyFixedSizeMessage:
         ApplyFixedSize();
