@@ -96,7 +96,7 @@ bool Form1::Create(HINSTANCE instance) {
     if (!RegisterClassExW(&wc)) return false;
 
     // Centred at the system's DPI, which puts the window on the primary monitor; once it
-    // exists, it is laid out again for that monitor's own DPI (OnCreate).
+    // exists, it is laid out again if that monitor has a DPI of its own (OnCreate).
     state_.dpi = static_cast<int>(WindowDpi(nullptr));
     const SIZE outer = OuterSizeForDpi();
     const POINT at = CentredOnScreen(outer);
@@ -162,24 +162,38 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 
 void Form1::OnCreate() {
     state_.picture = LoadJpegResource(state_.instance, IDR_BACKGROUND);
+    state_.font = MakeFont();
 
     HWND* const slots[] = {&state_.Label1, &state_.BinFile, &state_.Command1, &state_.Label2,
                            &state_.Dest, &state_.Command2, &state_.Command3};
     for (size_t i = 0; i < std::size(kControls); ++i) {
         const ControlSpec& c = kControls[i];
-        *slots[i] = CreateWindowExW(c.exStyle, c.windowClass, c.text, WS_CHILD | WS_VISIBLE | c.style, 0, 0,
-                                    0, 0, state_.hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)),
-                                    state_.instance, nullptr);
+        HWND control = CreateWindowExW(
+            c.exStyle, c.windowClass, c.text, WS_CHILD | WS_VISIBLE | c.style,
+            Px(c.place.left), Px(c.place.top), Px(c.place.width), Px(c.place.height), state_.hwnd,
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), state_.instance, nullptr);
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(state_.font.get()), FALSE);
+        *slots[i] = control;
     }
     // The fields take any length; the platform's default would stop typing at 32,767.
     SendMessageW(state_.BinFile, EM_SETLIMITTEXT, 0, 0);
     SendMessageW(state_.Dest, EM_SETLIMITTEXT, 0, 0);
 
-    state_.dpi = static_cast<int>(WindowDpi(state_.hwnd));
-    const SIZE outer = OuterSizeForDpi();
-    LayOut(CentredOnScreen(outer));
+    // Made at the system's DPI; a primary monitor at another scale has its own.
+    const int dpi = static_cast<int>(WindowDpi(state_.hwnd));
+    state_.outerSize = OuterSizeForDpi();
+    if (dpi != state_.dpi) {
+        state_.dpi = dpi;
+        LayOut(CentredOnScreen(OuterSizeForDpi()));
+    }
 
     Form_Load();
+}
+
+UniqueGdi<HFONT> Form1::MakeFont() const {
+    return UniqueGdi<HFONT>(CreateFontW(-MulDiv(8, state_.dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                                        DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                        DEFAULT_PITCH | FF_SWISS, L"MS Sans Serif"));
 }
 
 // The outer size that gives the client area in twips at the window's DPI, on the frame the
@@ -193,9 +207,7 @@ SIZE Form1::OuterSizeForDpi() const {
 // Everything from the same twips at the window's DPI: the 8-point font, the controls, and
 // the fixed size, with the window's top-left corner at topLeft.
 void Form1::LayOut(POINT topLeft) {
-    UniqueGdi<HFONT> font(CreateFontW(-MulDiv(8, state_.dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                                      DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                                      DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"MS Sans Serif"));
+    UniqueGdi<HFONT> font = MakeFont();
     for (const ControlSpec& c : kControls) {
         HWND control = GetDlgItem(state_.hwnd, c.id);
         SetWindowPos(control, nullptr, Px(c.place.left), Px(c.place.top), Px(c.place.width),

@@ -40,6 +40,7 @@ private:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
     void OnCreate();
+    UniqueGdi<HFONT> MakeFont() const;
     SIZE OuterSizeForDpi() const;
     void LayOut(POINT topLeft);
     void OnDpiChanged(UINT dpi, const RECT& suggested);
