@@ -98,10 +98,10 @@ bool Form1::Create(HINSTANCE instance) {
     // Centred at the system's DPI, which puts the window on the primary monitor; once it
     // exists, it is laid out again if that monitor has a DPI of its own (OnCreate).
     state_.dpi = static_cast<int>(WindowDpi(nullptr));
-    const SIZE outer = OuterSizeForDpi();
-    const POINT at = CentredOnScreen(outer);
-    return CreateWindowExW(kExStyle, kClassName, kCaption, kStyle, at.x, at.y, outer.cx, outer.cy, nullptr,
-                           nullptr, instance, this) != nullptr;
+    state_.outerSize = OuterSizeForDpi();
+    const POINT at = CentredOnScreen(state_.outerSize);
+    return CreateWindowExW(kExStyle, kClassName, kCaption, kStyle, at.x, at.y, state_.outerSize.cx,
+                           state_.outerSize.cy, nullptr, nullptr, instance, this) != nullptr;
 }
 
 void Form1::Show(int showCommand) {
@@ -181,7 +181,6 @@ void Form1::OnCreate() {
 
     // Made at the system's DPI; a primary monitor at another scale has its own.
     const int dpi = static_cast<int>(WindowDpi(state_.hwnd));
-    state_.outerSize = OuterSizeForDpi();
     if (dpi != state_.dpi) {
         state_.dpi = dpi;
         LayOut(CentredOnScreen(OuterSizeForDpi()));
