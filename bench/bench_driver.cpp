@@ -67,7 +67,8 @@ HWND VisibleTopWindow(DWORD pid) {
 }
 
 UniqueHandle OpenForReading(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE file =
+        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     return UniqueHandle(file == INVALID_HANDLE_VALUE ? nullptr : file);
 }
 
@@ -190,8 +191,7 @@ struct ClickSamples {
 
 // The tool double's QueryPerformanceCounter reading at its first instruction; 0 if none.
 LONGLONG ToolStartedTicks(const std::wstring& record) {
-    if (!WaitUntil([&] { return GetFileAttributesW(record.c_str()) != INVALID_FILE_ATTRIBUTES; }))
-        return 0;
+    if (!WaitUntil([&] { return GetFileAttributesW(record.c_str()) != INVALID_FILE_ATTRIBUTES; })) return 0;
     UniqueHandle file = OpenForReading(record);
     if (!file) return 0;
     wchar_t text[512] = {};
@@ -247,8 +247,10 @@ void MeasureBareLaunch(const std::wstring& scratch, bool keep, ClickSamples& s) 
     UniqueHandle process(created.hProcess), thread(created.hThread);
     const LONGLONG started = ToolStartedTicks(record);
     WaitForSingleObject(process.get(), kTimeoutMs);
-    if (!started) ++s.failed;
-    else if (keep) s.bareLaunchMs.push_back(Ms(started - start));
+    if (!started)
+        ++s.failed;
+    else if (keep)
+        s.bareLaunchMs.push_back(Ms(started - start));
 }
 
 // Quorvane and the tool double copied to a folder of their own, as a user would have them.
@@ -283,7 +285,9 @@ double Median(std::vector<double> v) {
     return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
-double Minimum(const std::vector<double>& v) { return v.empty() ? NAN : *std::min_element(v.begin(), v.end()); }
+double Minimum(const std::vector<double>& v) {
+    return v.empty() ? NAN : *std::min_element(v.begin(), v.end());
+}
 
 std::string Fixed(double value, int decimals = 1) {
     if (std::isnan(value)) return "n/a";
@@ -298,12 +302,14 @@ std::string Joined(const std::vector<std::string>& items) {
     return out.empty() ? "none" : out;
 }
 
-std::string Verdict(bool measured, bool met) { return !measured ? "not measured" : met ? "met" : "**not met**"; }
+std::string Verdict(bool measured, bool met) {
+    return !measured ? "not measured" : met ? "met" : "**not met**";
+}
 
 void Row(const std::string& measure, const std::string& quorvane, const std::string& bare,
          const std::string& ratio = "", const std::string& limit = "", const std::string& met = "") {
-    printf("| %s | %s | %s | %s | %s | %s |\n", measure.c_str(), quorvane.c_str(), bare.c_str(), ratio.c_str(),
-           limit.c_str(), met.c_str());
+    printf("| %s | %s | %s | %s | %s | %s |\n", measure.c_str(), quorvane.c_str(), bare.c_str(),
+           ratio.c_str(), limit.c_str(), met.c_str());
 }
 
 void RatioRow(const std::string& measure, double q, double b, double limit, int decimals = 1) {
@@ -354,7 +360,8 @@ int wmain(int argc, wchar_t** argv) {
     RatioRow("Start to ready, minimum (ms)", Minimum(q.readyMs), Minimum(b.readyMs), 1.30);
     RatioRow("Start to ready, median (ms)", Median(q.readyMs), Median(b.readyMs), 1.25);
     Row("Input-idle before the window was visible (runs)", IdleFirst(q), IdleFirst(b));
-    RatioRow("Working set once ready, median (KiB)", Median(q.workingSetKiB), Median(b.workingSetKiB), 1.05, 0);
+    RatioRow("Working set once ready, median (KiB)", Median(q.workingSetKiB), Median(b.workingSetKiB), 1.05,
+             0);
     Row("Click runs measured (after 1 warm-up run)", Counted(click.toolStartedMs.size(), click.failed), "");
     const double toolStarted = Median(click.toolStartedMs);
     Row("Click to tool started, median (ms)", Fixed(toolStarted), "", "", "< 30 ms",
@@ -367,7 +374,8 @@ int wmain(int argc, wchar_t** argv) {
     for (const std::string& m : q.modules) (b.modules.count(m) ? both : onlyQ).push_back(m);
     for (const std::string& m : b.modules)
         if (!q.modules.count(m)) onlyB.push_back(m);
-    Row("Modules loaded once ready (count)", std::to_string(q.modules.size()), std::to_string(b.modules.size()));
+    Row("Modules loaded once ready (count)", std::to_string(q.modules.size()),
+        std::to_string(b.modules.size()));
     Row("Modules loaded by this program only", Joined(onlyQ), Joined(onlyB));
     Row("Modules loaded by both", Joined(both), "(same)");
     return q.readyMs.empty() || b.readyMs.empty() || click.toolStartedMs.empty() ? 1 : 0;

@@ -1,8 +1,7 @@
 #include "app/CommandLine.h"
 
 std::wstring QuoteArgument(const std::wstring& argument) {
-    if (!argument.empty() && argument.find_first_of(L" \t\"") == std::wstring::npos)
-        return argument;
+    if (!argument.empty() && argument.find_first_of(L" \t\"") == std::wstring::npos) return argument;
 
     std::wstring quoted = L"\"";
     size_t backslashes = 0;

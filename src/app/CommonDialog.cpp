@@ -30,7 +30,7 @@ public:
 private:
     std::wstring folder_;
 };
-}
+}  // namespace
 
 bool CommonDialog::ShowOpen(HWND owner) { return Show(owner, false); }
 bool CommonDialog::ShowSave(HWND owner) { return Show(owner, true); }

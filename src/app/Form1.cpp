@@ -62,8 +62,14 @@ constexpr wchar_t kLaunchFailed[] = L"An error has occured\rCheck your filenames
 // label and its browse button; 0 for anywhere else.
 int FieldForDrop(int controlId) {
     switch (controlId) {
-    case IDC_LABEL1: case IDC_BINFILE: case IDC_COMMAND1: return IDC_BINFILE;
-    case IDC_LABEL2: case IDC_DEST: case IDC_COMMAND2: return IDC_DEST;
+    case IDC_LABEL1:
+    case IDC_BINFILE:
+    case IDC_COMMAND1:
+        return IDC_BINFILE;
+    case IDC_LABEL2:
+    case IDC_DEST:
+    case IDC_COMMAND2:
+        return IDC_DEST;
     }
     return 0;
 }
@@ -164,13 +170,13 @@ void Form1::OnCreate() {
     state_.picture = LoadJpegResource(state_.instance, IDR_BACKGROUND);
     state_.font = MakeFont();
 
-    HWND* const slots[] = {&state_.Label1, &state_.BinFile, &state_.Command1, &state_.Label2,
-                           &state_.Dest, &state_.Command2, &state_.Command3};
+    HWND* const slots[] = {&state_.Label1, &state_.BinFile,  &state_.Command1, &state_.Label2,
+                           &state_.Dest,   &state_.Command2, &state_.Command3};
     for (size_t i = 0; i < std::size(kControls); ++i) {
         const ControlSpec& c = kControls[i];
         HWND control = CreateWindowExW(
-            c.exStyle, c.windowClass, c.text, WS_CHILD | WS_VISIBLE | c.style,
-            Px(c.place.left), Px(c.place.top), Px(c.place.width), Px(c.place.height), state_.hwnd,
+            c.exStyle, c.windowClass, c.text, WS_CHILD | WS_VISIBLE | c.style, Px(c.place.left),
+            Px(c.place.top), Px(c.place.width), Px(c.place.height), state_.hwnd,
             reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), state_.instance, nullptr);
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(state_.font.get()), FALSE);
         *slots[i] = control;
@@ -191,8 +197,8 @@ void Form1::OnCreate() {
 
 UniqueGdi<HFONT> Form1::MakeFont() const {
     return UniqueGdi<HFONT>(CreateFontW(-MulDiv(8, state_.dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                                        DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                        DEFAULT_PITCH | FF_SWISS, L"MS Sans Serif"));
+                                        DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                        DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"MS Sans Serif"));
 }
 
 // The outer size that gives the client area in twips at the window's DPI, on the frame the
@@ -253,8 +259,7 @@ void Form1::Form_Load() {
 
 void Form1::Form_Resize(WPARAM sizeType) {
     // Minimized and maximized windows keep the platform's size; the normal state is fixed.
-    if (sizeType == SIZE_RESTORED && !HasFixedSize())
-        PostMessageW(state_.hwnd, kApplyFixedSizeMessage, 0, 0);
+    if (sizeType == SIZE_RESTORED && !HasFixedSize()) PostMessageW(state_.hwnd, kApplyFixedSizeMessage, 0, 0);
 }
 
 void Form1::ApplyFixedSize() {
@@ -331,9 +336,15 @@ void Form1::OnCommand(int id, int code) {
     }
     if (code != BN_CLICKED) return;
     switch (id) {
-    case IDC_COMMAND1: Command1_Click(); break;
-    case IDC_COMMAND2: Command2_Click(); break;
-    case IDC_COMMAND3: Command3_Click(); break;
+    case IDC_COMMAND1:
+        Command1_Click();
+        break;
+    case IDC_COMMAND2:
+        Command2_Click();
+        break;
+    case IDC_COMMAND3:
+        Command3_Click();
+        break;
     }
 }
 
@@ -376,13 +387,9 @@ void Form1::FillFromDrop(HDROP drop) {
     SetWindowTextW(GetDlgItem(state_.hwnd, field), path.c_str());
 }
 
-void Form1::Command1_Click() {
-    Browse(state_.InitDirOpen, L"Open", false, state_.BinFile, L"FolderOpen");
-}
+void Form1::Command1_Click() { Browse(state_.InitDirOpen, L"Open", false, state_.BinFile, L"FolderOpen"); }
 
-void Form1::Command2_Click() {
-    Browse(state_.InitDirRec, L"Save As", true, state_.Dest, L"FolderRec");
-}
+void Form1::Command2_Click() { Browse(state_.InitDirRec, L"Save As", true, state_.Dest, L"FolderRec"); }
 
 void Form1::Browse(const std::wstring& initDir, const wchar_t* title, bool save, HWND field,
                    const wchar_t* valueName) {
@@ -413,6 +420,4 @@ void Form1::Command3_Click() {
     ExitProcess(0);
 }
 
-void Form1::ShowError(const wchar_t* text) {
-    MessageBoxW(state_.hwnd, text, L"Error", MB_OK | MB_ICONSTOP);
-}
+void Form1::ShowError(const wchar_t* text) { MessageBoxW(state_.hwnd, text, L"Error", MB_OK | MB_ICONSTOP); }

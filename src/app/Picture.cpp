@@ -40,7 +40,8 @@ Picture Decode(IClassFactory* decoders, HGLOBAL jpeg) {
     ComPtr<IWICBitmapDecoder> decoder;
     ComPtr<IWICBitmapFrameDecode> frame;
     if (FAILED(CreateStreamOnHGlobal(jpeg, FALSE, stream.put())) ||
-        FAILED(decoders->CreateInstance(nullptr, IID_IWICBitmapDecoder, reinterpret_cast<void**>(decoder.put()))) ||
+        FAILED(decoders->CreateInstance(nullptr, IID_IWICBitmapDecoder,
+                                        reinterpret_cast<void**>(decoder.put()))) ||
         FAILED(decoder.get()->Initialize(stream.get(), WICDecodeMetadataCacheOnDemand)) ||
         FAILED(decoder.get()->GetFrame(0, frame.put())))
         return {};
@@ -61,7 +62,8 @@ Picture Decode(IClassFactory* decoders, HGLOBAL jpeg) {
     Picture picture;
     picture.bitmap.reset(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     const UINT stride = (width * 3 + 3) & ~3u;  // DIB rows are padded to four bytes
-    if (!picture.bitmap || FAILED(frame.get()->CopyPixels(nullptr, stride, stride * height, static_cast<BYTE*>(bits))))
+    if (!picture.bitmap ||
+        FAILED(frame.get()->CopyPixels(nullptr, stride, stride * height, static_cast<BYTE*>(bits))))
         return {};
     picture.size = {static_cast<LONG>(width), static_cast<LONG>(height)};
     return picture;
@@ -80,8 +82,8 @@ Picture LoadJpegResource(HINSTANCE instance, int id) {
     using GetClassObjectFn = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
     auto getClassObject = LibraryFunction<GetClassObjectFn>(codecs.get(), "DllGetClassObject");
     ComPtr<IClassFactory> decoders;
-    if (!getClassObject ||
-        FAILED(getClassObject(CLSID_WICJpegDecoder, IID_IClassFactory, reinterpret_cast<void**>(decoders.put()))))
+    if (!getClassObject || FAILED(getClassObject(CLSID_WICJpegDecoder, IID_IClassFactory,
+                                                 reinterpret_cast<void**>(decoders.put()))))
         return {};
     return Decode(decoders.get(), jpeg.get());
 }

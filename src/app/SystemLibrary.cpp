@@ -6,7 +6,8 @@ void RestrictLibrarySearch() {
     // Arrived with a loader update (Windows 8, and 7 or Vista updated): looked up rather than
     // imported, so that the program still starts without it.
     using SetDefaultFn = BOOL(WINAPI*)(DWORD);
-    auto setDefault = LibraryFunction<SetDefaultFn>(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories");
+    auto setDefault =
+        LibraryFunction<SetDefaultFn>(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories");
     if (!setDefault || !setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32)) SetDllDirectoryW(L"");
 }
 

@@ -16,12 +16,18 @@ constexpr int kMaxDataQueries = 8;
 
 HKEY HKeyFromCode(int32_t code) {
     switch (code) {
-    case 0: return HKEY_LOCAL_MACHINE;
-    case 1: return HKEY_CURRENT_USER;
-    case 2: return HKEY_CLASSES_ROOT;
-    case 3: return HKEY_USERS;
-    case 4: return HKEY_PERFORMANCE_DATA;
-    default: return nullptr;
+    case 0:
+        return HKEY_LOCAL_MACHINE;
+    case 1:
+        return HKEY_CURRENT_USER;
+    case 2:
+        return HKEY_CLASSES_ROOT;
+    case 3:
+        return HKEY_USERS;
+    case 4:
+        return HKEY_PERFORMANCE_DATA;
+    default:
+        return nullptr;
     }
 }
 
@@ -32,8 +38,8 @@ void SaveRegString(int32_t code, const std::wstring& subKey, const std::wstring&
     if (RegCreateKeyW(HKeyFromCode(code), subKey.c_str(), hKeyCur.put()) != ERROR_SUCCESS) return;
     // The stored size counts the terminating NUL, as REG_SZ expects.
     const DWORD cbData = static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t));
-    RegSetValueExW(hKeyCur.get(), valueName.c_str(), 0, REG_SZ,
-                   reinterpret_cast<const BYTE*>(data.c_str()), cbData);
+    RegSetValueExW(hKeyCur.get(), valueName.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                   cbData);
 }
 
 std::wstring GetRegString(int32_t code, const std::wstring& subKey, const std::wstring& valueName) {

@@ -74,7 +74,8 @@ double RedShareOf(HWND icon) {
 }  // namespace
 
 Capture::Capture(const RECT& onScreen)
-    : width_(onScreen.right - onScreen.left), height_(onScreen.bottom - onScreen.top),
+    : width_(onScreen.right - onScreen.left),
+      height_(onScreen.bottom - onScreen.top),
       pixels_(static_cast<size_t>(width_) * height_) {
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
@@ -279,9 +280,7 @@ App::~App() {
     }
 }
 
-bool App::Running() const {
-    return process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT;
-}
+bool App::Running() const { return process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT; }
 
 bool App::WaitForExit(DWORD timeoutMs) {
     return process_ && WaitForSingleObject(process_.get(), timeoutMs) == WAIT_OBJECT_0;
@@ -289,8 +288,8 @@ bool App::WaitForExit(DWORD timeoutMs) {
 
 void App::SetText(int id, const std::wstring& text) {
     DWORD_PTR result = 0;
-    SendMessageTimeoutW(control(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
-                        SMTO_ABORTIFHUNG, kTimeoutMs, &result);
+    SendMessageTimeoutW(control(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG,
+                        kTimeoutMs, &result);
 }
 
 std::wstring App::Text(int id) const { return WindowTextOf(control(id)); }
@@ -336,8 +335,9 @@ void App::SendDpiChanged(UINT dpi, const RECT& suggested) {
     void* remote = VirtualAllocEx(process_.get(), nullptr, sizeof suggested, MEM_COMMIT, PAGE_READWRITE);
     ASSERT_TRUE(remote && WriteProcessMemory(process_.get(), remote, &suggested, sizeof suggested, nullptr));
     DWORD_PTR ignored = 0;
-    EXPECT_TRUE(SendMessageTimeoutW(window_, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(remote),
-                                    SMTO_ABORTIFHUNG, kTimeoutMs, &ignored));
+    EXPECT_TRUE(SendMessageTimeoutW(window_, WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                                    reinterpret_cast<LPARAM>(remote), SMTO_ABORTIFHUNG, kTimeoutMs,
+                                    &ignored));
     VirtualFreeEx(process_.get(), remote, 0, MEM_RELEASE);
 }
 
@@ -361,7 +361,8 @@ std::vector<SIZE> DragCorner(HWND window, int steps, POINT delta) {
         input.mi.dy = MulDiv(at.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
         input.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
         SendInput(1, &input, sizeof input);
-        for (const ULONGLONG until = GetTickCount64() + 50; GetTickCount64() < until;) seen.push_back(OuterSize(window));
+        for (const ULONGLONG until = GetTickCount64() + 50; GetTickCount64() < until;)
+            seen.push_back(OuterSize(window));
     };
     sendThenPoll(0);
     sendThenPoll(MOUSEEVENTF_LEFTDOWN);
@@ -404,7 +405,10 @@ void App::CloseMessageBox(HWND box) {
     EXPECT_TRUE(WaitUntil(kTimeoutMs, [&] { return !IsWindow(box); })) << "the message box stayed";
 }
 
-void DeleteSettings() { RegDeleteTreeW(HKEY_LOCAL_MACHINE, kSettingsKey); RegDeleteKeyW(HKEY_LOCAL_MACHINE, kSettingsKey); }
+void DeleteSettings() {
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, kSettingsKey);
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, kSettingsKey);
+}
 
 RegValue ReadSetting(const std::wstring& name) {
     RegValue value;
@@ -425,9 +429,9 @@ RegValue ReadSetting(const std::wstring& name) {
 void WriteSetting(const std::wstring& name, const std::wstring& text) {
     UniqueHKey key;
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyW(HKEY_LOCAL_MACHINE, kSettingsKey, key.put()));
-    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key.get(), name.c_str(), 0, REG_SZ,
-                                            reinterpret_cast<const BYTE*>(text.c_str()),
-                                            static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))));
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegSetValueExW(key.get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                             static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))));
 }
 
 namespace {
@@ -460,8 +464,8 @@ void WriteTextFile(const std::wstring& path, const std::wstring& text) {
 
 std::string UnixPath(const std::wstring& path) {
     using UnixName = char*(CDECL*)(const wchar_t*);
-    static const auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
+    static const auto unixName = reinterpret_cast<UnixName>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
     if (!unixName) {
         ADD_FAILURE() << "the X side is there under Wine only";
         return {};
@@ -483,8 +487,8 @@ std::string RunX(const std::string& command) {
     const std::string out = UnixPath(file);
     if (out.empty()) return {};
 
-    const std::string line = "Z:\\bin\\sh -c \"(" + command + ") >'" + out + ".part' 2>&1; mv '" + out +
-                             ".part' '" + out + "'\"";
+    const std::string line =
+        "Z:\\bin\\sh -c \"(" + command + ") >'" + out + ".part' 2>&1; mv '" + out + ".part' '" + out + "'\"";
     std::wstring wideLine(line.begin(), line.end());
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -513,8 +517,9 @@ std::string RunX(const std::string& command) {
 // Wine keeps the X window of each top-level window in a window property.
 std::string XWindowOf(HWND window) {
     char id[24];
-    snprintf(id, sizeof id, "0x%lx",
-             static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(GetPropW(window, L"__wine_x11_whole_window"))));
+    snprintf(
+        id, sizeof id, "0x%lx",
+        static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(GetPropW(window, L"__wine_x11_whole_window"))));
     return id;
 }
 

@@ -33,9 +33,10 @@ public:
     ~ScratchFolder();
     ScratchFolder(const ScratchFolder&) = delete;
     ScratchFolder& operator=(const ScratchFolder&) = delete;
-    const std::wstring& path() const { return path_; }  // ends with a backslash
+    const std::wstring& path() const { return path_; }   // ends with a backslash
     std::wstring MakeDir(const std::wstring& relative);  // returns it with a trailing backslash
-    void CopyIn(const std::wstring& fileInBuild, const std::wstring& as = L"");  // Quorvane.exe: ProgramPath()
+    // Quorvane.exe: ProgramPath()
+    void CopyIn(const std::wstring& fileInBuild, const std::wstring& as = L"");
 
 private:
     std::wstring path_;
@@ -55,7 +56,7 @@ struct MessageBoxSeen {
     std::wstring text;
     HWND owner{};
     bool ownerDisabled = false;
-    int buttons = 0;      // push buttons in the box
+    int buttons = 0;  // push buttons in the box
     bool okButton = false;
     double redShare = 0;  // share of the icon's pixels that are clearly red (the stop icon)
 };
@@ -82,7 +83,7 @@ public:
 
     void SetText(int id, const std::wstring& text);
     std::wstring Text(int id) const;
-    void Click(int id);  // posted: a modal box opened by the click must not block the driver
+    void Click(int id);             // posted: a modal box opened by the click must not block the driver
     void PostKey(int id, WORD vk);  // WM_KEYDOWN/WM_KEYUP through the program's own loop
     void PostChar(int id, wchar_t c);
 

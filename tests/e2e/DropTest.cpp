@@ -11,9 +11,10 @@ void DropOnto(App& app, int id, const std::wstring& file, int line) {
     SCOPED_TRACE(testing::Message() << "called from line " << line);
     RECT r;
     GetWindowRect(app.control(id), &r);
-    const std::string answer = RunX("/usr/bin/python3 '" + UnixPath(BuildFolder() + L"xdnd_drop.py") + "' " +
-                                    XWindowOf(app.window()) + " " + std::to_string((r.left + r.right) / 2) + " " +
-                                    std::to_string((r.top + r.bottom) / 2) + " '" + UnixPath(file) + "'; echo exit=$?");
+    const std::string answer =
+        RunX("/usr/bin/python3 '" + UnixPath(BuildFolder() + L"xdnd_drop.py") + "' " +
+             XWindowOf(app.window()) + " " + std::to_string((r.left + r.right) / 2) + " " +
+             std::to_string((r.top + r.bottom) / 2) + " '" + UnixPath(file) + "'; echo exit=$?");
     EXPECT_NE(std::string::npos, answer.find("exit=0")) << answer;
     app.Settle();
 }

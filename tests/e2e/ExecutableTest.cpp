@@ -56,7 +56,8 @@ TEST(Executable, CarriesTheFrenchVersionBlock) {
 
     WORD* translation = nullptr;
     UINT length = 0;
-    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &length));
+    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation",
+                               reinterpret_cast<void**>(&translation), &length));
     ASSERT_EQ(4u, length);
     EXPECT_EQ(0x040C, translation[0]);  // French (France)
     EXPECT_EQ(1200, translation[1]);    // Unicode
@@ -83,8 +84,8 @@ TEST(Executable, CarriesOneIconOf32PixelsIn256ColoursAndABaselineJpegButNoManife
     const auto group = resources.Bytes(RT_GROUP_ICON, MAKEINTRESOURCEW(IDI_QUORVANE));
     ASSERT_EQ(6u + 14u, group.size());
     EXPECT_EQ(1, group[4] | group[5] << 8);
-    EXPECT_EQ(32, group[6]);                  // width
-    EXPECT_EQ(32, group[7]);                  // height
+    EXPECT_EQ(32, group[6]);                   // width
+    EXPECT_EQ(32, group[7]);                   // height
     EXPECT_EQ(8, group[12] | group[13] << 8);  // bits per pixel
 
     // A baseline frame (SOF0) of 300 x 300 pixels, 8-bit precision, three components.
@@ -100,7 +101,8 @@ TEST(Executable, CarriesOneIconOf32PixelsIn256ColoursAndABaselineJpegButNoManife
     EXPECT_EQ(300, frame[7] << 8 | frame[8]);
     EXPECT_EQ(3, frame[9]);
     const unsigned char progressive[] = {0xFF, 0xC2};
-    EXPECT_EQ(jpeg.end(), std::search(jpeg.begin(), jpeg.end(), std::begin(progressive), std::end(progressive)));
+    EXPECT_EQ(jpeg.end(),
+              std::search(jpeg.begin(), jpeg.end(), std::begin(progressive), std::end(progressive)));
 
     int manifests = 0;
     EnumResourceNamesW(resources.get(), RT_MANIFEST, CountResource, reinterpret_cast<LONG_PTR>(&manifests));
@@ -121,7 +123,8 @@ TEST(Executable, IsA32BitGuiProgramNeedingOnlyWindowsOwnLibraries) {
     const auto* sections = IMAGE_FIRST_SECTION(nt);
     auto offsetOf = [&](DWORD rva) -> size_t {
         for (WORD i = 0; i < nt->FileHeader.NumberOfSections; ++i)
-            if (rva >= sections[i].VirtualAddress && rva < sections[i].VirtualAddress + sections[i].Misc.VirtualSize)
+            if (rva >= sections[i].VirtualAddress &&
+                rva < sections[i].VirtualAddress + sections[i].Misc.VirtualSize)
                 return rva - sections[i].VirtualAddress + sections[i].PointerToRawData;
         return 0;
     };
@@ -130,12 +133,13 @@ TEST(Executable, IsA32BitGuiProgramNeedingOnlyWindowsOwnLibraries) {
     for (auto* entry = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(image.data() + offsetOf(importRva));
          entry->Name; ++entry) {
         std::string name(reinterpret_cast<const char*>(image.data() + offsetOf(entry->Name)));
-        std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+        std::transform(name.begin(), name.end(), name.begin(),
+                       [](unsigned char c) { return std::tolower(c); });
         imported.insert(name);
     }
     // Windows' own; the file dialogs and the picture decoder are loaded when first needed.
-    const std::set<std::string> windows = {"advapi32.dll", "gdi32.dll", "kernel32.dll", "msvcrt.dll",
-                                           "ole32.dll", "user32.dll"};
+    const std::set<std::string> windows = {"advapi32.dll", "gdi32.dll", "kernel32.dll",
+                                           "msvcrt.dll",   "ole32.dll", "user32.dll"};
     EXPECT_TRUE(std::includes(windows.begin(), windows.end(), imported.begin(), imported.end()))
         << "imports: " << testing::PrintToString(imported);
     EXPECT_TRUE(imported.count("kernel32.dll") && imported.count("user32.dll"));

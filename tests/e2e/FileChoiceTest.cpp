@@ -21,8 +21,8 @@ HWND OpenDialog(App& app, int button, const wchar_t* caption) {
 // Types a name into the dialog and presses its OK button, as a user would.
 void TypeAndOk(HWND dialog, const std::wstring& name) {
     DWORD_PTR ignored = 0;
-    SendMessageTimeoutW(GetDlgItem(dialog, kFileNameBox), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()),
-                        SMTO_ABORTIFHUNG, kTimeoutMs, &ignored);
+    SendMessageTimeoutW(GetDlgItem(dialog, kFileNameBox), WM_SETTEXT, 0,
+                        reinterpret_cast<LPARAM>(name.c_str()), SMTO_ABORTIFHUNG, kTimeoutMs, &ignored);
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
 }
 
@@ -125,11 +125,13 @@ TEST_F(FileChoice, TheNextRunStartsEachDialogInTheFolderChosenBefore) {
         App app(scratch.path());
         ASSERT_TRUE(app.window());
         ASSERT_NO_FATAL_FAILURE(Choose(app, OpenDialog(app, IDC_COMMAND1, L"Open"), inFolder + L"first.bin"));
-        ASSERT_NO_FATAL_FAILURE(Choose(app, OpenDialog(app, IDC_COMMAND2, L"Save As"), outFolder + L"first.bin"));
+        ASSERT_NO_FATAL_FAILURE(
+            Choose(app, OpenDialog(app, IDC_COMMAND2, L"Save As"), outFolder + L"first.bin"));
     }
     // A bare name resolves against the folder the dialog opened in.
     for (auto [button, caption, field, folder] :
-         {std::tuple{IDC_COMMAND1, L"Open", IDC_BINFILE, inFolder}, std::tuple{IDC_COMMAND2, L"Save As", IDC_DEST, outFolder}}) {
+         {std::tuple{IDC_COMMAND1, L"Open", IDC_BINFILE, inFolder},
+          std::tuple{IDC_COMMAND2, L"Save As", IDC_DEST, outFolder}}) {
         SCOPED_TRACE(testing::Message() << "dialog " << testing::internal::String::ShowWideCString(caption));
         App app(scratch.path());
         ASSERT_TRUE(app.window());
@@ -172,7 +174,8 @@ public:
         installed_ = std::wstring(system, GetSystemDirectoryW(system, MAX_PATH)) + L"\\comdlg32.dll";
         saved_ = scratch.path() + L"comdlg32.saved";
         EXPECT_TRUE(CopyFileW(installed_.c_str(), saved_.c_str(), FALSE));
-        EXPECT_TRUE(CopyFileW((BuildFolder() + L"library-double\\comdlg32.dll").c_str(), installed_.c_str(), FALSE));
+        EXPECT_TRUE(
+            CopyFileW((BuildFolder() + L"library-double\\comdlg32.dll").c_str(), installed_.c_str(), FALSE));
     }
     ~DialogDouble() { CopyFileW(saved_.c_str(), installed_.c_str(), FALSE); }
 
@@ -260,7 +263,8 @@ TEST_F(FileChoice, LookAlikeLibrariesBesideTheProgramAreNeverLoaded) {
         return picture > shot.width() * 9 / 10;
     })) << "no picture";
     ASSERT_NO_FATAL_FAILURE(Cancel(app, OpenDialog(app, IDC_COMMAND1, L"Open")));
-    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((scratch.path() + L"library-double-loaded.txt").c_str()));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES,
+              GetFileAttributesW((scratch.path() + L"library-double-loaded.txt").c_str()));
 }
 
 TEST_F(FileChoice, ARememberedFolderTooLongForTheDialogIsNotHandedToIt) {

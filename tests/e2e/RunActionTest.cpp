@@ -32,8 +32,8 @@ void ExpectStillOpen(App& app, const std::wstring& input, const std::wstring& de
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((folder + L"kx-record.txt").c_str()));
 }
 
-void RefusesWith(App& app, const std::wstring& folder, const std::wstring& input,
-                 const std::wstring& dest, const wchar_t* message, int line) {
+void RefusesWith(App& app, const std::wstring& folder, const std::wstring& input, const std::wstring& dest,
+                 const wchar_t* message, int line) {
     SCOPED_TRACE(testing::Message() << "called from line " << line);
     app.SetText(IDC_BINFILE, input);
     app.SetText(IDC_DEST, dest);
@@ -87,12 +87,14 @@ TEST_F(RunAction, TheToolInheritsNoHandleOfTheProgram) {
     UniqueHandle held(CreateFileW((scratch.path() + L"held-open.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ,
                                   &inheritable, CREATE_ALWAYS, 0, nullptr));
     ASSERT_NE(INVALID_HANDLE_VALUE, held.get());
-    SetEnvironmentVariableW(L"KX_PROBE_HANDLE", std::to_wstring(reinterpret_cast<UINT_PTR>(held.get())).c_str());
+    SetEnvironmentVariableW(L"KX_PROBE_HANDLE",
+                            std::to_wstring(reinterpret_cast<UINT_PTR>(held.get())).c_str());
     const Launched run = RunWith(scratch.path(), L"C:\\img\\game.bin", L"C:\\out\\new.bin", true);
     SetEnvironmentVariableW(L"KX_PROBE_HANDLE", nullptr);
     const std::wstring seen = RecordOne(run.record, L"probe");
     EXPECT_NE(L"<missing>", seen);
-    EXPECT_EQ(std::wstring::npos, seen.find(L"held-open.txt")) << "the tool sees " << testing::PrintToString(seen);
+    EXPECT_EQ(std::wstring::npos, seen.find(L"held-open.txt"))
+        << "the tool sees " << testing::PrintToString(seen);
 }
 
 TEST_F(RunAction, EveryPathArrivesAsOneArgumentExactlyAsTyped) {
@@ -103,7 +105,8 @@ TEST_F(RunAction, EveryPathArrivesAsOneArgumentExactlyAsTyped) {
     const Case cases[] = {
         {L"C:\\My Images\\a.bin", L"C:\\out dir\\", LR"(kx.exe "C:\My Images\a.bin" "C:\out dir\\")"},
         {L"C:\\Ελληνικά\\漢字 1.bin", L" ", LR"(kx.exe "C:\Ελληνικά\漢字 1.bin" " ")"},
-        {L"a.bin --force C:\\x", LR"(say "hi"\\".bin)", LR"(kx.exe "a.bin --force C:\x" "say \"hi\"\\\\\".bin")"},
+        {L"a.bin --force C:\\x", LR"(say "hi"\\".bin)",
+         LR"(kx.exe "a.bin --force C:\x" "say \"hi\"\\\\\".bin")"},
         {L"\t", L"C:\\x\\\\y", L"kx.exe \"\t\" C:\\x\\\\y"},
     };
     for (const Case& c : cases) {

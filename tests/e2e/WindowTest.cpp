@@ -28,9 +28,13 @@ struct Layout {
     Box controls[5];
 };
 // 15 twips to the pixel.
-constexpr Layout kLayoutAt96 = {{236, 138}, {{8, 24, 185, 19}, {200, 24, 25, 19}, {8, 72, 185, 19}, {200, 72, 25, 19}, {8, 104, 217, 25}}};
+constexpr Layout kLayoutAt96 = {
+    {236, 138},
+    {{8, 24, 185, 19}, {200, 24, 25, 19}, {8, 72, 185, 19}, {200, 72, 25, 19}, {8, 104, 217, 25}}};
 // 10 twips to the pixel; halves round up.
-constexpr Layout kLayoutAt144 = {{354, 207}, {{12, 36, 278, 29}, {300, 36, 38, 29}, {12, 108, 278, 29}, {300, 108, 38, 29}, {12, 156, 326, 38}}};
+constexpr Layout kLayoutAt144 = {
+    {354, 207},
+    {{12, 36, 278, 29}, {300, 36, 38, 29}, {12, 108, 278, 29}, {300, 108, 38, 29}, {12, 156, 326, 38}}};
 
 // The window is laid out as expected, centred on the screen or with its top-left at topLeft.
 void ExpectLayout(const App& app, const Layout& layout, int line, const POINT* topLeft = nullptr) {
@@ -105,7 +109,8 @@ int WhitePixels(const Capture& shot, RECT area) {
 // What a screen reader hears for a window: its accessible name, as the platform gives it.
 std::wstring AccessibleName(HWND window) {
     IAccessible* object = nullptr;
-    if (FAILED(AccessibleObjectFromWindow(window, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&object))))
+    if (FAILED(AccessibleObjectFromWindow(window, OBJID_CLIENT, IID_IAccessible,
+                                          reinterpret_cast<void**>(&object))))
         return L"<no accessible object>";
     VARIANT self{};
     self.vt = VT_I4;
@@ -129,7 +134,8 @@ bool Near(COLORREF a, COLORREF b) {
 int CaptionIconMismatches(HWND window) {
     const int n = GetSystemMetrics(SM_CXSMICON);
     const UniqueModule exe(LoadLibraryExW(ProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
-    HICON icon = static_cast<HICON>(LoadImageW(exe.get(), MAKEINTRESOURCEW(IDI_QUORVANE), IMAGE_ICON, n, n, 0));
+    HICON icon =
+        static_cast<HICON>(LoadImageW(exe.get(), MAKEINTRESOURCEW(IDI_QUORVANE), IMAGE_ICON, n, n, 0));
     if (!icon) return -1;
     HDC screen = GetDC(nullptr);
     UniqueMemoryDc dc(CreateCompatibleDC(screen));
@@ -212,7 +218,8 @@ TEST_F(MainWindowAt144Dpi, LaysItselfOutAgainForTheDpiOfEachMonitor) {
     ASSERT_TRUE(WaitUntil(kTimeoutMs, [&] { return FocusOf(app) == app.control(IDC_BINFILE); }));
 
     // As Windows does when the window moves to a monitor at 150 %, and back to one at 100 %.
-    for (auto [dpi, layout, offset] : {std::tuple{144u, kLayoutAt144, offsetAt144}, std::tuple{96u, kLayoutAt96, offsetAt96}}) {
+    for (auto [dpi, layout, offset] :
+         {std::tuple{144u, kLayoutAt144, offsetAt144}, std::tuple{96u, kLayoutAt96, offsetAt96}}) {
         SCOPED_TRACE(testing::Message() << "to " << dpi << " dpi");
         const POINT suggested = {40 + static_cast<int>(dpi), 30};
         app.SendDpiChanged(dpi, {suggested.x, suggested.y, suggested.x + 400, suggested.y + 300});
@@ -257,7 +264,7 @@ TEST_F(MainWindow, ShowsThePictureAndWhiteLabelsBeneathTheFields) {
     EXPECT_GT(WhitePixels(shot, {8, 8, 105, 23}), 40);
     EXPECT_GT(WhitePixels(shot, {8, 56, 153, 71}), 40);
     EXPECT_EQ(0, WhitePixels(shot, {110, 8, 190, 23}));  // past the end of "Choose your Bin file"
-    EXPECT_GT(WhitePixels(shot, {85, 8, 105, 21}), 5);  // one line: "file" ends near the right
+    EXPECT_GT(WhitePixels(shot, {85, 8, 105, 21}), 5);   // one line: "file" ends near the right
     // The picture's decoder is let go once the picture is copied.
     EXPECT_TRUE(app.HasLoaded(L"user32.dll"));
     EXPECT_FALSE(app.HasLoaded(L"windowscodecs.dll"));
@@ -343,7 +350,8 @@ TEST_F(MainWindow, KeepsItsSizeAndPlaceAndSurvivesMaximizeAndMinimize) {
 
 TEST_F(MainWindow, StaysStillThroughABorderDrag) {
     const auto changed = [](const std::vector<SIZE>& seen, SIZE from) {
-        return std::count_if(seen.begin(), seen.end(), [&](SIZE s) { return s.cx != from.cx || s.cy != from.cy; });
+        return std::count_if(seen.begin(), seen.end(),
+                             [&](SIZE s) { return s.cx != from.cx || s.cy != from.cy; });
     };
     // The same drag resizes a window without a fixed size: it is a real drag.
     scratch.CopyIn(L"bare_window.exe");

@@ -36,8 +36,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // first instruction, and the benchmark would time the double instead of the launch.
     using ParseFn = LPWSTR*(WINAPI*)(LPCWSTR, int*);
     HMODULE shell = LoadLibraryW(L"shell32.dll");
-    auto parse = reinterpret_cast<ParseFn>(
-        reinterpret_cast<void*>(GetProcAddress(shell, "CommandLineToArgvW")));
+    auto parse =
+        reinterpret_cast<ParseFn>(reinterpret_cast<void*>(GetProcAddress(shell, "CommandLineToArgvW")));
     int count = 0;
     if (LPWSTR* args = parse ? parse(GetCommandLineW(), &count) : nullptr) {
         record += L"shellargc=" + std::to_wstring(count) + L"\n";

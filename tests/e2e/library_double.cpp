@@ -49,8 +49,8 @@ BOOL Show(OPENFILENAMEW* ofn, const wchar_t* kind) {
     record += L"defext=" + OrNone(ofn->lpstrDefExt) + L"\n";
     Append(L"dialog-record.txt", record);
 
-    HANDLE answer = CreateFileW((ProgramFolder() + L"dialog-answer.txt").c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE answer = CreateFileW((ProgramFolder() + L"dialog-answer.txt").c_str(), GENERIC_READ,
+                                FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (answer == INVALID_HANDLE_VALUE) return FALSE;
     wchar_t name[1024] = {};
     DWORD done = 0;

@@ -73,8 +73,8 @@ AnsiValue QueryAnsi(HKEY key, const char* name) {
     value.status = RegQueryValueExA(key, name, nullptr, &value.type, nullptr, &size);
     if (value.status != ERROR_SUCCESS) return value;
     value.bytes.resize(size + 1);
-    value.status = RegQueryValueExA(key, name, nullptr, &value.type,
-                                    reinterpret_cast<BYTE*>(&value.bytes[0]), &size);
+    value.status =
+        RegQueryValueExA(key, name, nullptr, &value.type, reinterpret_cast<BYTE*>(&value.bytes[0]), &size);
     value.bytes.resize(size);
     return value;
 }
@@ -194,8 +194,7 @@ TEST_F(RegistreWinText, AnsiTextReadsTheSameThroughBothApis) {
     const std::wstring text = L"C:\\Données\\été\\";
     BOOL lossy = FALSE;
     char ansi[64] = {};
-    const int length = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, ansi, sizeof ansi, nullptr,
-                                           &lossy);
+    const int length = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, ansi, sizeof ansi, nullptr, &lossy);
     ASSERT_GT(length, 0);
     if (lossy) GTEST_SKIP() << "ANSI code page " << GetACP() << " cannot hold the accented text";
 
@@ -291,8 +290,7 @@ TEST_F(RegistreWinHandles, EveryCallClosesItsKey) {
     const std::wstring suffix = L"\\" + store;
     const DWORD number = 7;
     SaveRegString(kCurrentUser, store, L"Value", L"0");
-    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, store.c_str(), L"Number", REG_DWORD, &number,
-                              sizeof number),
+    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, store.c_str(), L"Number", REG_DWORD, &number, sizeof number),
               ERROR_SUCCESS);
     // The early returns too: a missing value and one that is not text.
     EXPECT_EQ(GetRegString(kCurrentUser, store, L"Missing"), L"");
@@ -310,6 +308,5 @@ TEST_F(RegistreWinHandles, EveryCallClosesItsKey) {
     UniqueHKey held;
     ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, store.c_str(), 0, KEY_READ, held.put()), ERROR_SUCCESS);
     const std::wstring name = KernelKeyName(held.get());
-    EXPECT_EQ(CountOpenKeyHandles(suffix), 1)
-        << "the held key is named " << ::testing::PrintToString(name);
+    EXPECT_EQ(CountOpenKeyHandles(suffix), 1) << "the held key is named " << ::testing::PrintToString(name);
 }

@@ -99,7 +99,8 @@ int CountOpenKeyHandles(const std::wstring& pathSuffix) {
     if (snapshot.empty()) return -1;
     const auto* table = reinterpret_cast<const HandleTable*>(snapshot.data());
     // Never past the buffer, whatever count the table claims.
-    const size_t fits = (snapshot.size() * sizeof(ULONG_PTR) - offsetof(HandleTable, entries)) / sizeof(HandleEntry);
+    const size_t fits =
+        (snapshot.size() * sizeof(ULONG_PTR) - offsetof(HandleTable, entries)) / sizeof(HandleEntry);
     const size_t entries = table->count < fits ? table->count : fits;
     const ULONG_PTR self = GetCurrentProcessId();
     const HANDLE process = GetCurrentProcess();
