@@ -9,12 +9,15 @@
 
 class CommonDialog {
 public:
+    // The component's properties, public as a dialog component's are.
+    // NOLINTBEGIN(misc-non-private-member-variables-in-classes)
     // Set by the caller before each use.
     std::wstring InitDir;
     std::wstring DialogTitle;
     std::wstring Filter;  // "Description|pattern"
     // The chosen file's full path. Never cleared: it is the next dialog's initial name.
     std::wstring FileName;
+    // NOLINTEND(misc-non-private-member-variables-in-classes)
 
     // Modal. True when a file was chosen (FileName then holds it); cancel is not an error.
     bool ShowOpen(HWND owner);

@@ -154,7 +154,7 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         OnActivate(wParam);
         return 0;
     case WM_COMMAND:
-        OnCommand(LOWORD(wParam), HIWORD(wParam));
+        OnCommand(wParam);
         return 0;
     case WM_DROPFILES:
         Form_DropFiles(reinterpret_cast<HDROP>(wParam));
@@ -326,15 +326,17 @@ void Form1::OnActivate(WPARAM wParam) {
     }
 }
 
-void Form1::OnCommand(int id, int code) {
+void Form1::OnCommand(WPARAM wParam) {
+    int id = LOWORD(wParam);
     if (id == IDOK) {
         // Enter from the dialog keys: a focused button is pressed; elsewhere it does nothing.
         HWND focus = GetFocus();
-        if (focus == state_.Command1 || focus == state_.Command2 || focus == state_.Command3)
-            OnCommand(GetDlgCtrlID(focus), BN_CLICKED);
+        const bool onButton =
+            focus == state_.Command1 || focus == state_.Command2 || focus == state_.Command3;
+        id = onButton ? GetDlgCtrlID(focus) : 0;
+    } else if (HIWORD(wParam) != BN_CLICKED) {
         return;
     }
-    if (code != BN_CLICKED) return;
     switch (id) {
     case IDC_COMMAND1:
         Command1_Click();

@@ -49,7 +49,7 @@ private:
     void DrawForm(HDC dc, const RECT& client) const;
     LRESULT OnCtlColorStatic(HDC dc, HWND control);
     void OnActivate(WPARAM wParam);
-    void OnCommand(int id, int code);
+    void OnCommand(WPARAM wParam);
     void Form_Load();
     void Form_Resize(WPARAM sizeType);
     void ApplyFixedSize();

@@ -30,16 +30,18 @@ void* operator new(std::size_t size) {
 void operator delete(void* memory) noexcept { std::free(memory); }
 void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
 
-namespace std {
+namespace std {  // NOLINT(cert-dcl58-cpp): the library's own helpers, replaced (see above)
 void __throw_bad_alloc() { FailFast(); }
 void __throw_bad_array_new_length() { FailFast(); }
 void __throw_length_error(const char*) { FailFast(); }
 void __throw_logic_error(const char*) { FailFast(); }
 void __throw_out_of_range(const char*) { FailFast(); }
+// NOLINTNEXTLINE(cert-dcl50-cpp): the library's signature, variadic
 void __throw_out_of_range_fmt(const char*, ...) { FailFast(); }
 void __throw_invalid_argument(const char*) { FailFast(); }
 }  // namespace std
 
 namespace __gnu_cxx {
+// NOLINTNEXTLINE(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp): the library's name
 void __verbose_terminate_handler() { FailFast(); }
 }  // namespace __gnu_cxx

@@ -37,7 +37,8 @@ void SaveRegString(int32_t code, const std::wstring& subKey, const std::wstring&
     UniqueHKey hKeyCur;
     if (RegCreateKeyW(HKeyFromCode(code), subKey.c_str(), hKeyCur.put()) != ERROR_SUCCESS) return;
     // The stored size counts the terminating NUL, as REG_SZ expects.
-    const DWORD cbData = static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t));
+    const size_t bytes = (data.size() + 1) * sizeof(wchar_t);
+    const DWORD cbData = static_cast<DWORD>(bytes);
     RegSetValueExW(hKeyCur.get(), valueName.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
                    cbData);
 }
