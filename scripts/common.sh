@@ -8,6 +8,7 @@ BUILD_DIR=${BUILD_DIR:-$QUORVANE_ROOT/build}
 PACKAGES=(cmake make g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
     mingw-w64-i686-dev googletest wine wine32:i386 xvfb xauth x11-utils fonts-wine
     imagemagick python3 python3-pil clang lld)
+PACKAGES+=(clang-format clang-tidy)  # the code's format and static analysis
 PACKAGES+=(openbox xdotool wmctrl)  # the window-manager tests
 PACKAGES+=(python3-xlib)  # the drop source of the drop tests
 
@@ -31,13 +32,14 @@ install_packages() {
     DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/null
 }
 
+# The configurations are the presets in CMakePresets.json; BUILD_DIR may move the build.
 # Arguments go to the build step (e.g. --target Quorvane); CONFIGURE_ARGS to the first.
 CONFIGURE_ARGS=()
 build() {
-    local args=()
-    [ -n "$NATIVE_WINDOWS" ] || args=(-DCMAKE_TOOLCHAIN_FILE="$QUORVANE_ROOT/cmake/mingw-i686.cmake")
+    local preset=mingw-gcc args=()
+    [ -z "$NATIVE_WINDOWS" ] || preset=windows-native
     [ -z "${GTEST_SOURCE_DIR:-}" ] || args+=(-DGTEST_SOURCE_DIR="$GTEST_SOURCE_DIR")
-    cmake -S "$QUORVANE_ROOT" -B "$BUILD_DIR" "${args[@]}" "${CONFIGURE_ARGS[@]}" >/dev/null
+    (cd "$QUORVANE_ROOT" && cmake --preset "$preset" -B "$BUILD_DIR" "${args[@]}" "${CONFIGURE_ARGS[@]}") >/dev/null
     cmake --build "$BUILD_DIR" -j "$(nproc)" "$@"
 }
 
@@ -58,9 +60,28 @@ make_release() {
 # The program alone, built a second time by clang and lld, for the end-to-end tests.
 CLANG_BUILD_DIR=$BUILD_DIR/clang
 build_clang_program() {
-    cmake -S "$QUORVANE_ROOT" -B "$CLANG_BUILD_DIR" -DQUORVANE_TESTS=OFF -DQUORVANE_BENCH=OFF \
-        -DCMAKE_TOOLCHAIN_FILE="$QUORVANE_ROOT/cmake/clang-mingw-i686.cmake" >/dev/null
+    (cd "$QUORVANE_ROOT" && cmake --preset mingw-clang -B "$CLANG_BUILD_DIR") >/dev/null
     cmake --build "$CLANG_BUILD_DIR" -j "$(nproc)" --target Quorvane
+}
+
+# The code as .clang-format and .clang-tidy want it: the format over all the C++ code, the
+# analysis over the program's sources through the clang build's compile commands (so after
+# build_clang_program). Prints each finding with its file and line; fails on any.
+check_code() {
+    local code sources findings status=0
+    mapfile -t code < <(cd "$QUORVANE_ROOT" && find src tests bench res -name '*.cpp' -o -name '*.h' | sort)
+    mapfile -t sources < <(printf '%s\n' "${code[@]}" | grep '^src/.*\.cpp$')
+    (cd "$QUORVANE_ROOT" && clang-format --dry-run --Werror --style=file "${code[@]}") || {
+        echo "Not in the house format (.clang-format): 'clang-format -i FILE' puts it right." >&2
+        return 1
+    }
+    findings=$(cd "$QUORVANE_ROOT" && clang-tidy -p "$CLANG_BUILD_DIR" --quiet "${sources[@]}" 2>&1) || status=$?
+    if [ "$status" -ne 0 ]; then
+        printf '%s\n' "$findings" | grep -v -e '^[0-9]* warnings\? \(and [0-9]* errors\? \)\?generated\.$' >&2
+        echo "clang-tidy (.clang-tidy) found the above in the program's sources." >&2
+        return 1
+    fi
+    echo "Code checked: ${#code[@]} files in the house format, ${#sources[@]} sources without a finding."
 }
 
 # A fresh prefix and display for this run only; cleanup ends what was started here.

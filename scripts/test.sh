@@ -1,15 +1,19 @@
 #!/usr/bin/env bash
-# Builds everything, packs the release as scripts/release.sh does, and runs every test (unit
-# tests, then end-to-end tests) under Wine, in a fresh prefix on a private X display; the
+# Builds everything, checks the code (its format with clang-format, the program's sources with
+# clang-tidy), packs the release as scripts/release.sh does, and runs every test (unit tests,
+# then end-to-end tests) under Wine, in a fresh prefix on a private X display; the
 # window-manager tests in a second prefix, on a display of their own with openbox. Extra
 # arguments go to ctest (e.g. -R Strip).
 # Under Wine the end-to-end tests run a second time ("Clang.*") against a clang build of
 # the program; the unit tests are built by gcc only.
 source "$(dirname "$0")/common.sh"
 install_packages
+status=0
 if [ -z "$NATIVE_WINDOWS" ]; then
     build_clang_program
     CONFIGURE_ARGS=(-DQUORVANE_CLANG_EXE="$CLANG_BUILD_DIR/bin/Quorvane.exe")
+    # The code's format and analysis; the tests still run after a finding, and the command fails.
+    check_code || status=$?
 fi
 build
 # The release as scripts/release.sh makes it, so that CI makes it too and a test checks it.
@@ -19,6 +23,5 @@ if [ -z "$NATIVE_WINDOWS" ]; then
     start_private_wine "$BUILD_DIR/bin/keep_desktop.exe"
     start_wm_wine "$BUILD_DIR/bin/keep_desktop.exe"
 fi
-status=0
 ctest --test-dir "$BUILD_DIR" --output-on-failure --no-tests=error --timeout 120 "$@" || status=$?
 exit $status
