@@ -305,18 +305,36 @@ void App::PostKey(int id, WORD vk) {
 void App::PostChar(int id, wchar_t c) { PostMessageW(control(id), WM_CHAR, c, 1); }
 
 void App::Settle() {
-    // Twice: a key handled in the first round may post its character for the second.
+    // Twice: a key handled in the first round may post its character for the second. The
+    // marker is a field's limit, put back as it was, so that the program's own still shows.
     HWND field = control(IDC_BINFILE);
+    const auto limit = [&] {
+        DWORD_PTR value = 0;
+        SendMessageTimeoutW(field, EM_GETLIMITTEXT, 0, 0, SMTO_ABORTIFHUNG, kTimeoutMs, &value);
+        return value;
+    };
+    const DWORD_PTR own = limit();
     for (int round = 0; round < 2; ++round) {
         PostMessageW(field, EM_SETLIMITTEXT, kMarkerLimit, 0);
-        EXPECT_TRUE(WaitUntil(kTimeoutMs, [&] {
-            DWORD_PTR limit = 0;
-            SendMessageTimeoutW(field, EM_GETLIMITTEXT, 0, 0, SMTO_ABORTIFHUNG, kTimeoutMs, &limit);
-            return limit == kMarkerLimit;
-        })) << "the program did not handle its posted input";
+        EXPECT_TRUE(WaitUntil(kTimeoutMs, [&] { return limit() == kMarkerLimit; }))
+            << "the program did not handle its posted input";
         DWORD_PTR ignored = 0;
-        SendMessageTimeoutW(field, EM_SETLIMITTEXT, 0, 0, SMTO_ABORTIFHUNG, kTimeoutMs, &ignored);
+        SendMessageTimeoutW(field, EM_SETLIMITTEXT, own, 0, SMTO_ABORTIFHUNG, kTimeoutMs, &ignored);
     }
+}
+
+void App::Paste(int id, const std::wstring& text) {
+    // The clipboard needs an owner window to take data.
+    HWND owner = CreateWindowW(L"STATIC", L"", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
+    CopyMemory(GlobalLock(memory), text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+    GlobalUnlock(memory);
+    ASSERT_TRUE(OpenClipboard(owner) && EmptyClipboard() && SetClipboardData(CF_UNICODETEXT, memory));
+    CloseClipboard();
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(control(id), EM_SETSEL, 0, -1, SMTO_ABORTIFHUNG, kTimeoutMs, &ignored);
+    SendMessageTimeoutW(control(id), WM_PASTE, 0, 0, SMTO_ABORTIFHUNG, kTimeoutMs, &ignored);
+    DestroyWindow(owner);
 }
 
 bool App::HasLoaded(const wchar_t* module) const {

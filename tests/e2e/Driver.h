@@ -86,6 +86,7 @@ public:
     void Click(int id);             // posted: a modal box opened by the click must not block the driver
     void PostKey(int id, WORD vk);  // WM_KEYDOWN/WM_KEYUP through the program's own loop
     void PostChar(int id, wchar_t c);
+    void Paste(int id, const std::wstring& text);  // through the clipboard, over the field's text
 
     bool WaitForExit(DWORD timeoutMs = kTimeoutMs);
     bool Running() const;

@@ -151,6 +151,11 @@ TEST_F(RunAction, AnEmptyFieldIsRefusedWithAMessage) {
     RefusesWith(app, scratch.path(), L"", L"C:\\out\\new.bin", kFieldMissing, __LINE__);
     RefusesWith(app, scratch.path(), L"C:\\img\\game.bin", L"", kFieldMissing, __LINE__);
     RefusesWith(app, scratch.path(), L"", L"", kFieldMissing, __LINE__);
+    // The run button keeps the focus its click gave it: Enter presses it again.
+    app.PostKey(IDC_COMMAND3, VK_RETURN);
+    HWND box = app.WaitForDialog(L"Error");
+    ExpectErrorBox(app, box, kFieldMissing, __LINE__);
+    if (box) app.CloseMessageBox(box);
 }
 
 TEST_F(RunAction, AFocusedRunButtonIsPressedBySpaceOrEnter) {
@@ -189,6 +194,10 @@ TEST_F(RunAction, ACommandLineTooLongForWindowsIsRefused) {
     App app(scratch.path());
     ASSERT_TRUE(app.window());
     const std::wstring longPath = L"C:\\" + std::wstring(40000, L'a') + L".bin";
+    for (int id : {IDC_BINFILE, IDC_DEST}) {  // past the platform's default limit, kept whole
+        app.Paste(id, longPath);
+        EXPECT_EQ(longPath.size(), app.Text(id).size()) << "pasted into control " << id;
+    }
     RefusesWith(app, scratch.path(), longPath, L"C:\\out\\new.bin", kLaunchFailed, __LINE__);
     // The longest line Windows accepts still goes through.
     const std::wstring fits(32766 - std::wstring(L"kx.exe  C:\\o.bin").size(), L'b');
