@@ -5,6 +5,7 @@
 #include <psapi.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace e2e {
@@ -117,6 +118,56 @@ Capture SettledCapture(const RECT& onScreen) {
         return stable;
     });
     return shot;
+}
+
+void ExpectControlsDrawnWhole(const App& app, const Capture& client, int dpi, int line) {
+    SCOPED_TRACE(testing::Message() << "called from line " << line);
+    // Pixels of a line of n, from (x, y) by (dx, dy), off the colour of its last.
+    const auto off = [&](int x, int y, int dx, int dy, int n) {
+        int count = 0;
+        for (int i = 0; i < n; ++i)
+            count += client.at(x + i * dx, y + i * dy) != client.at(x + (n - 1) * dx, y + (n - 1) * dy);
+        return count;
+    };
+    // Captions are measured in the font made as the program makes it.
+    UniqueGdi<HFONT> font(CreateFontW(-MulDiv(8, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                                      DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                      DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"MS Sans Serif"));
+    UniqueMemoryDc dc(CreateCompatibleDC(nullptr));  // let go before the font
+    SelectObject(dc.get(), font.get());
+    for (int id : {IDC_LABEL1, IDC_BINFILE, IDC_COMMAND1, IDC_LABEL2, IDC_DEST, IDC_COMMAND2, IDC_COMMAND3}) {
+        SCOPED_TRACE(testing::Message() << "control " << id);
+        RECT r;
+        GetWindowRect(app.control(id), &r);
+        MapWindowPoints(nullptr, app.window(), reinterpret_cast<POINT*>(&r), 2);
+        if (id == IDC_BINFILE || id == IDC_DEST) {  // two rings of one pixel, corners left out
+            int broken = 0;
+            for (int k = 0, w = r.right - r.left - 2, h = r.bottom - r.top - 2; k < 2; ++k, w -= 2, h -= 2)
+                broken +=
+                    off(r.left + k + 1, r.top + k, 1, 0, w) + off(r.left + k + 1, r.bottom - 1 - k, 1, 0, w) +
+                    off(r.left + k, r.top + k + 1, 0, 1, h) + off(r.right - 1 - k, r.top + k + 1, 0, 1, h);
+            EXPECT_EQ(0, broken) << "pixels of the field's sunken edge off their ring's colour";
+            continue;
+        }
+        // A label's text is white, a button's dark, inside its 3-D border.
+        const bool label = id == IDC_LABEL1 || id == IDC_LABEL2;
+        if (!label) InflateRect(&r, -3, -3);
+        RECT ink = {r.right, r.bottom, r.left, r.top};
+        for (LONG y = r.top; y < r.bottom; ++y)
+            for (LONG x = r.left; x < r.right; ++x) {
+                const COLORREF c = client.at(x, y);
+                if (label ? std::min({GetRValue(c), GetGValue(c), GetBValue(c)}) > 220
+                          : std::max({GetRValue(c), GetGValue(c), GetBValue(c)}) < 100)
+                    ink = {std::min(ink.left, x), std::min(ink.top, y), std::max(ink.right, x + 1), y + 1};
+            }
+        const std::wstring text = WindowTextOf(app.control(id));
+        SIZE size{};
+        GetTextExtentPoint32W(dc.get(), text.c_str(), static_cast<int>(text.size()), &size);
+        // The glyphs' side bearings leave the text's pixels 1 to 3 narrower than its advance.
+        EXPECT_LE(ink.right - ink.left, size.cx) << "wider than in 8-point MS Sans Serif";
+        EXPECT_GE(ink.right - ink.left, size.cx - 3) << "narrower than in 8-point MS Sans Serif";
+        EXPECT_LE(ink.bottom - ink.top, size.cy) << "taller than one line";
+    }
 }
 
 Jpeg::Jpeg(const std::wstring& exe) {

@@ -158,6 +158,11 @@ RECT ClientRectOnScreen(HWND window);
 // little later, so shots are taken until two in a row agree.
 Capture SettledCapture(const RECT& onScreen);
 
+// The controls as the screen shows them (client: the client area, painted) for a program
+// started at dpi: each label's and button's caption on one line in the form's 8-point
+// "MS Sans Serif", and each field's sunken edge whole.
+void ExpectControlsDrawnWhole(const App& app, const Capture& client, int dpi, int line);
+
 // The background picture as the platform decodes it, straight from the executable.
 class Jpeg {
 public:

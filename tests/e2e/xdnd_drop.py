@@ -1,12 +1,12 @@
 #!/usr/bin/python3
-# Drops one file onto an X window as a Linux file manager does (XDND, text/uri-list):
-# xdnd_drop.py WINDOW ROOT_X ROOT_Y PATH. Exits 0 once the target has finished the drop,
+# Drops files onto an X window as a Linux file manager does (XDND, text/uri-list):
+# xdnd_drop.py WINDOW ROOT_X ROOT_Y PATH... Exits 0 once the target has finished the drop,
 # non-zero when it refuses it or does not answer in time.
 import signal, sys, urllib.parse
 from Xlib import X, display
 from Xlib.protocol import event
 
-window, x, y, path = int(sys.argv[1], 0), int(sys.argv[2]), int(sys.argv[3]), sys.argv[4]
+window, x, y, paths = int(sys.argv[1], 0), int(sys.argv[2]), int(sys.argv[3]), sys.argv[4:]
 signal.signal(signal.SIGALRM, lambda *_: sys.exit('the target did not finish the drop in time'))
 signal.alarm(8)  # within the driver's own deadline
 d = display.Display()
@@ -14,7 +14,7 @@ atom = d.intern_atom
 target = d.create_resource_object('window', window)
 source = d.screen().root.create_window(0, 0, 1, 1, 0, X.CopyFromParent)
 source.set_selection_owner(atom('XdndSelection'), X.CurrentTime)
-data = ('file://' + urllib.parse.quote(path) + '\r\n').encode()
+data = ''.join('file://' + urllib.parse.quote(path) + '\r\n' for path in paths).encode()  # one URI a line
 
 def send(name, *longs):
     longs = [source.id, *longs] + [0] * (4 - len(longs))
