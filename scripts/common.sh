@@ -32,6 +32,75 @@ install_packages() {
     DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/null
 }
 
+# 32-bit programs (Wine's own i386 side and the program) run natively where the kernel runs
+# them. Where it does not (no 32-bit code segment at all), qemu's user-mode emulator runs them,
+# registered with binfmt_misc for i386 programs; Debian 12's own qemu (7.2) cannot run Wine,
+# the one from its backports suite (10) can. QUORVANE_I386=emulated takes the emulated way on
+# any machine. Sets I386_WAY to a phrase saying which way was taken, and prints it.
+I386_HANDLER=/proc/sys/fs/binfmt_misc/qemu-i386
+I386_PROGRAM=/usr/lib/wine/wine  # Wine's 32-bit loader: a 32-bit program to try
+I386_WAY=""
+QEMU=/usr/bin/qemu-i386
+
+i386_fails() {
+    echo "32-bit programs cannot run here: $1" >&2
+    exit 1
+}
+
+i386_runs() { "$I386_PROGRAM" --version >/dev/null 2>&1; }
+
+qemu_version() { "$QEMU" --version 2>/dev/null | sed -n '1s/^qemu-i386 version \([0-9.]*\).*/\1/p'; }
+
+# qemu-user-static from the backports suite of the machine's release, at the mirror that the
+# machine's own Debian source names.
+install_qemu() {
+    local codename mirror list=/etc/apt/sources.list.d/quorvane-backports.sources
+    codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+    mirror=$(apt-get indextargets --format '$(RELEASE) $(COMPONENT) $(REPO_URI)' 2>/dev/null |
+        awk -v suite="$codename" '$1 == suite && $2 == "main" { print $3; exit }')
+    [ -n "$codename" ] && [ -n "$mirror" ] ||
+        i386_fails "no Debian source for '$codename' main in apt's sources to take a mirror from."
+    printf 'Types: deb\nURIs: %s\nSuites: %s-backports\nComponents: main\n' "$mirror" "$codename" >"$list"
+    echo "Installing: qemu-user-static from $codename-backports ($mirror)"
+    { apt-get update -q && DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
+        -t "$codename-backports" qemu-user-static; } >/dev/null ||
+        i386_fails "qemu-user-static from $codename-backports did not install (see apt's messages above)."
+}
+
+emulate_i386() {
+    [ "$(id -u)" = 0 ] || i386_fails "emulating them needs root (binfmt_misc, packages): run this as root."
+    if [ ! -e /proc/sys/fs/binfmt_misc/register ]; then
+        mount -t binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc 2>/dev/null ||
+            i386_fails "this kernel has no binfmt_misc to hand them to an emulator; use another machine."
+    fi
+    local version
+    version=$(qemu_version)
+    [ "${version%%.*}" -ge 10 ] 2>/dev/null || install_qemu
+    version=$(qemu_version)
+    [ "${version%%.*}" -ge 10 ] 2>/dev/null || i386_fails "$QEMU is version '${version:-none}', and Wine needs 10 or later."
+    [ ! -e "$I386_HANDLER" ] || { echo -1 >"$I386_HANDLER"; } 2>/dev/null ||
+        i386_fails "binfmt_misc would not let go of the handler $I386_HANDLER."
+    # An ELF file for the 386, executable or shared; F: the kernel opens qemu once, now.
+    { echo ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:'"$QEMU"':OCF' \
+        >/proc/sys/fs/binfmt_misc/register; } 2>/dev/null || i386_fails "binfmt_misc refused the handler for $QEMU."
+    i386_runs || i386_fails "not even emulated by qemu-i386 $version: '$I386_PROGRAM --version' fails."
+    I386_WAY="emulated by qemu-i386 $version"
+}
+
+setup_i386() {
+    [ -z "$NATIVE_WINDOWS" ] || return 0
+    case ${QUORVANE_I386:-} in
+    "")
+        # A handler that an emulated run left registered would emulate what this machine runs.
+        [ ! -e "$I386_HANDLER" ] || { echo -1 >"$I386_HANDLER"; } 2>/dev/null || true
+        if i386_runs; then I386_WAY="natively"; else emulate_i386; fi
+        ;;
+    emulated) emulate_i386 ;;
+    *) i386_fails "QUORVANE_I386 is '$QUORVANE_I386'; it may only be 'emulated', or unset." ;;
+    esac
+    echo "32-bit programs run $I386_WAY."
+}
+
 # The configurations are the presets in CMakePresets.json; BUILD_DIR may move the build.
 # Arguments go to the build step (e.g. --target Quorvane); CONFIGURE_ARGS to the first.
 CONFIGURE_ARGS=()

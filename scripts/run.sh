@@ -4,6 +4,7 @@
 # command saves a screenshot of the window, closes it and prints the screenshot's path.
 source "$(dirname "$0")/common.sh"
 install_packages
+setup_i386
 build --target Quorvane
 exe=$BUILD_DIR/bin/Quorvane.exe
 

@@ -8,6 +8,7 @@
 # the program; the unit tests are built by gcc only.
 source "$(dirname "$0")/common.sh"
 install_packages
+setup_i386
 status=0
 if [ -z "$NATIVE_WINDOWS" ]; then
     build_clang_program
