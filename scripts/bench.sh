@@ -11,18 +11,20 @@ CLICK_RUNS=${2:-${BENCH_CLICK_RUNS:-15}}
 
 # Only the table goes to standard output, so that it can be redirected into a file.
 install_packages >&2
+setup_i386 >&2
 build --target Quorvane kx_double >&2
 cmake --build "$BUILD_DIR" -j "$(nproc)" --target bare_window bench_driver >&2
 start_private_wine
 
 BIN=$BUILD_DIR/bin
 cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n1)
-echo "Measured $(date -u '+%Y-%m-%d %H:%M UTC') on $(nproc) CPUs (${cpu:-unknown model}), $(wine --version)," \
+echo "Measured $(date -u '+%Y-%m-%d %H:%M UTC') on $(nproc) CPUs (${cpu:-unknown model}), $(wine --version)" \
+    "with its 32-bit programs $I386_WAY," \
     "private Xvfb: $START_RUNS start runs of each program interleaved, $CLICK_RUNS click runs."
 echo
 status=0
 # The C runtime writes CRLF to a pipe; the table keeps Unix line ends like the rows after it.
-wine "$BIN/bench_driver.exe" "$(winepath -w "$BIN")" "$START_RUNS" "$CLICK_RUNS" </dev/null | tr -d '\r' ||
+QUORVANE_I386_WAY=$I386_WAY wine "$BIN/bench_driver.exe" "$(winepath -w "$BIN")" "$START_RUNS" "$CLICK_RUNS" </dev/null | tr -d '\r' ||
     status=$?
 python3 "$QUORVANE_ROOT/bench/image_rows.py" "$BIN/Quorvane.exe" "$BIN/bare_window.exe" || status=$?
 exit $status
