@@ -49,7 +49,7 @@ i386_fails() {
 
 i386_runs() { "$I386_PROGRAM" --version >/dev/null 2>&1; }
 
-qemu_version() { "$QEMU" --version 2>/dev/null | sed -n '1s/^qemu-i386 version \([0-9.]*\).*/\1/p'; }
+qemu_version() { { "$QEMU" --version 2>/dev/null || true; } | sed -n '1s/^qemu-i386 version \([0-9.]*\).*/\1/p'; }
 
 # qemu-user-static from the backports suite of the machine's release, at the mirror that the
 # machine's own Debian source names.
