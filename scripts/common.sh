@@ -78,6 +78,13 @@ emulate_i386() {
     [ "${version%%.*}" -ge 10 ] 2>/dev/null || install_qemu
     version=$(qemu_version)
     [ "${version%%.*}" -ge 10 ] 2>/dev/null || i386_fails "$QEMU is version '${version:-none}', and Wine needs 10 or later."
+    # Wine's server reaches into its clients' memory through ptrace, which the emulator does
+    # not pass on: the 64-bit server runs natively beside the emulated 32-bit side.
+    if [ ! -x /usr/lib/wine/wineserver64 ]; then
+        echo "Installing: wine64 (Wine's 64-bit server)"
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends wine64 >/dev/null ||
+            i386_fails "wine64, whose server must run natively beside the emulator, did not install."
+    fi
     [ ! -e "$I386_HANDLER" ] || { echo -1 >"$I386_HANDLER"; } 2>/dev/null ||
         i386_fails "binfmt_misc would not let go of the handler $I386_HANDLER."
     # An ELF file for the 386, executable or shared; F: the kernel opens qemu once, now.
