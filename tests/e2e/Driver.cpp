@@ -380,8 +380,10 @@ void App::Paste(int id, const std::wstring& text) {
     HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
     CopyMemory(GlobalLock(memory), text.c_str(), (text.size() + 1) * sizeof(wchar_t));
     GlobalUnlock(memory);
-    ASSERT_TRUE(OpenClipboard(owner) && EmptyClipboard() && SetClipboardData(CF_UNICODETEXT, memory));
+    const bool taken = OpenClipboard(owner) && EmptyClipboard() && SetClipboardData(CF_UNICODETEXT, memory);
     CloseClipboard();
+    EXPECT_TRUE(taken) << "the clipboard did not take the text";
+    if (!taken) GlobalFree(memory);  // taken, it belongs to the clipboard
     DWORD_PTR ignored = 0;
     SendMessageTimeoutW(control(id), EM_SETSEL, 0, -1, SMTO_ABORTIFHUNG, kTimeoutMs, &ignored);
     SendMessageTimeoutW(control(id), WM_PASTE, 0, 0, SMTO_ABORTIFHUNG, kTimeoutMs, &ignored);
