@@ -49,6 +49,9 @@ i386_fails() {
 
 i386_runs() { "$I386_PROGRAM" --version >/dev/null 2>&1; }
 
+# Fails only where a handler is registered and binfmt_misc would not let go of it.
+drop_i386_handler() { [ ! -e "$I386_HANDLER" ] || { echo -1 >"$I386_HANDLER"; } 2>/dev/null; }
+
 qemu_version() { { "$QEMU" --version 2>/dev/null || true; } | sed -n '1s/^qemu-i386 version \([0-9.]*\).*/\1/p'; }
 
 # qemu-user-static from the backports suite of the machine's release, at the mirror that the
@@ -85,8 +88,7 @@ emulate_i386() {
         DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends wine64 >/dev/null ||
             i386_fails "wine64, whose server must run natively beside the emulator, did not install."
     fi
-    [ ! -e "$I386_HANDLER" ] || { echo -1 >"$I386_HANDLER"; } 2>/dev/null ||
-        i386_fails "binfmt_misc would not let go of the handler $I386_HANDLER."
+    drop_i386_handler || i386_fails "binfmt_misc would not let go of the handler $I386_HANDLER."
     # An ELF file for the 386, executable or shared; F: the kernel opens qemu once, now.
     { echo ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:'"$QEMU"':OCF' \
         >/proc/sys/fs/binfmt_misc/register; } 2>/dev/null || i386_fails "binfmt_misc refused the handler for $QEMU."
@@ -99,7 +101,7 @@ setup_i386() {
     case ${QUORVANE_I386:-} in
     "")
         # A handler that an emulated run left registered would emulate what this machine runs.
-        [ ! -e "$I386_HANDLER" ] || { echo -1 >"$I386_HANDLER"; } 2>/dev/null || true
+        drop_i386_handler || true
         if i386_runs; then I386_WAY="natively"; else emulate_i386; fi
         ;;
     emulated) emulate_i386 ;;
