@@ -52,6 +52,11 @@ i386_runs() { "$I386_PROGRAM" --version >/dev/null 2>&1; }
 # Fails only where a handler is registered and binfmt_misc would not let go of it.
 drop_i386_handler() { [ ! -e "$I386_HANDLER" ] || { echo -1 >"$I386_HANDLER"; } 2>/dev/null; }
 
+i386_handler_is_ours() {
+    grep -qx enabled "$I386_HANDLER" 2>/dev/null && grep -qx "interpreter $QEMU" "$I386_HANDLER" &&
+        grep -qx 'flags: OCF' "$I386_HANDLER"
+}
+
 qemu_version() { { "$QEMU" --version 2>/dev/null || true; } | sed -n '1s/^qemu-i386 version \([0-9.]*\).*/\1/p'; }
 
 # qemu-user-static from the backports suite of the machine's release, at the mirror that the
@@ -88,10 +93,14 @@ emulate_i386() {
         DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends wine64 >/dev/null ||
             i386_fails "wine64, whose server must run natively beside the emulator, did not install."
     fi
-    drop_i386_handler || i386_fails "binfmt_misc would not let go of the handler $I386_HANDLER."
-    # An ELF file for the 386, executable or shared; F: the kernel opens qemu once, now.
-    { echo ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:'"$QEMU"':OCF' \
-        >/proc/sys/fs/binfmt_misc/register; } 2>/dev/null || i386_fails "binfmt_misc refused the handler for $QEMU."
+    # Already registered as below (another run set it up): left alone, so that a run going on
+    # beside this one never finds its 32-bit programs without a handler.
+    if ! i386_handler_is_ours; then
+        drop_i386_handler || i386_fails "binfmt_misc would not let go of the handler $I386_HANDLER."
+        # An ELF file for the 386, executable or shared; F: the kernel opens qemu once, now.
+        { echo ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:'"$QEMU"':OCF' \
+            >/proc/sys/fs/binfmt_misc/register; } 2>/dev/null || i386_fails "binfmt_misc refused the handler for $QEMU."
+    fi
     i386_runs || i386_fails "not even emulated by qemu-i386 $version: '$I386_PROGRAM --version' fails."
     I386_WAY="emulated by qemu-i386 $version"
 }
