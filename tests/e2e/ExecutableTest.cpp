@@ -117,6 +117,11 @@ TEST(Executable, IsA32BitGuiProgramNeedingOnlyWindowsOwnLibraries) {
     ASSERT_EQ(static_cast<DWORD>(IMAGE_NT_SIGNATURE), nt->Signature);
     EXPECT_EQ(IMAGE_FILE_MACHINE_I386, nt->FileHeader.Machine);
     EXPECT_EQ(IMAGE_SUBSYSTEM_WINDOWS_GUI, nt->OptionalHeader.Subsystem);
+    // Made for Vista and later, whichever compiler built it: Windows gives older programs
+    // other frame metrics.
+    const auto& header = nt->OptionalHeader;
+    EXPECT_EQ(0x60000, header.MajorSubsystemVersion << 16 | header.MinorSubsystemVersion);
+    EXPECT_EQ(0x60000, header.MajorOperatingSystemVersion << 16 | header.MinorOperatingSystemVersion);
     EXPECT_LE(image.size(), 40u * 1024u);  // the size budget
 
     // Import directory: turn each RVA into a file offset through the section table.
