@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "DpiAware.h"
 #include "common/Unique.h"
 #include "resource.h"
 
@@ -332,6 +333,7 @@ std::string IdleFirst(const StartSamples& s) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    DeclarePerMonitorAwareness();
     if (argc < 2) {
         fprintf(stderr, "usage: bench_driver <folder of the executables> [start runs] [click runs]\n");
         return 2;

@@ -1,4 +1,5 @@
 #include "Driver.h"
+#include "DpiAware.h"
 
 #include <ole2.h>
 #include <olectl.h>
@@ -11,6 +12,9 @@
 namespace e2e {
 
 namespace {
+
+// Before main, and so before any test looks at a window.
+[[maybe_unused]] const bool kPerMonitorAware = DeclarePerMonitorAwareness();
 
 constexpr UINT kMarkerLimit = 0x1F2E3D;  // an edit-field limit the program never sets itself
 
@@ -519,11 +523,11 @@ PreferFoundLibraries::PreferFoundLibraries(std::initializer_list<const wchar_t*>
 
 PreferFoundLibraries::~PreferFoundLibraries() { RegDeleteKeyW(HKEY_CURRENT_USER, kAppOverrides); }
 
-void SetScreenDpi(DWORD dpi) {
-    UniqueHKey key;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", key.put()));
-    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key.get(), L"LogPixels", 0, REG_DWORD,
-                                            reinterpret_cast<const BYTE*>(&dpi), sizeof dpi));
+int ScreenDpi() {
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return dpi;
 }
 
 void WriteTextFile(const std::wstring& path, const std::wstring& text) {

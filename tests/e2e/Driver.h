@@ -138,8 +138,9 @@ public:
     PreferFoundLibraries& operator=(const PreferFoundLibraries&) = delete;
 };
 
-// Screen dots per inch for programs started from now on.
-void SetScreenDpi(DWORD dpi);
+// The screen's dots per inch in this session: Wine 10, like Windows, reads the scale when the
+// session starts, so scripts/test.sh runs the suites named *At144Dpi in a session of their own.
+int ScreenDpi();
 
 // The pixels of a rectangle of the screen, copied once.
 class Capture {
