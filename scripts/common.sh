@@ -59,13 +59,19 @@ i386_handler_is_ours() {
 
 qemu_version() { { "$QEMU" --version 2>/dev/null || true; } | sed -n '1s/^qemu-i386 version \([0-9.]*\).*/\1/p'; }
 
+# The machine's Debian release by its code name, and the mirror its own apt source names for it.
+debian_codename() { (. /etc/os-release && echo "${VERSION_CODENAME:-}"); }
+debian_mirror() {
+    apt-get indextargets --format '$(RELEASE) $(COMPONENT) $(REPO_URI)' 2>/dev/null |
+        awk -v suite="$1" '$1 == suite && $2 == "main" { print $3; exit }'
+}
+
 # qemu-user-static from the backports suite of the machine's release, at the mirror that the
 # machine's own Debian source names.
 install_qemu() {
     local codename mirror list=/etc/apt/sources.list.d/quorvane-backports.sources
-    codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
-    mirror=$(apt-get indextargets --format '$(RELEASE) $(COMPONENT) $(REPO_URI)' 2>/dev/null |
-        awk -v suite="$codename" '$1 == suite && $2 == "main" { print $3; exit }')
+    codename=$(debian_codename)
+    mirror=$(debian_mirror "$codename")
     [ -n "$codename" ] && [ -n "$mirror" ] ||
         i386_fails "no Debian source for '$codename' main in apt's sources to take a mirror from."
     printf 'Types: deb\nURIs: %s\nSuites: %s-backports\nComponents: main\n' "$mirror" "$codename" >"$list"
@@ -184,8 +190,12 @@ cleanup_wine() {
     [ -n "$WM_PID" ] && kill "$WM_PID" 2>/dev/null || true
     [ -n "$WM_XVFB_PID" ] && kill "$WM_XVFB_PID" 2>/dev/null || true
     if [ -n "$WINE_TMP" ]; then
-        WINEPREFIX=$WINE_TMP/prefix wineserver -k >/dev/null 2>&1 || true
-        WINEPREFIX=$WINE_TMP/prefix wineserver -w >/dev/null 2>&1 || true
+        local prefix
+        for prefix in "$WINE_TMP"/prefix "$WINE_TMP"/prefix-144dpi; do
+            [ -d "$prefix" ] || continue
+            WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true
+            WINEPREFIX=$prefix wineserver -w >/dev/null 2>&1 || true
+        done
         rm -rf "$WINE_TMP"
     fi
     [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
@@ -209,6 +219,12 @@ start_private_wine() {
     trap cleanup_wine EXIT
     start_private_display
     export WINEPREFIX=$WINE_TMP/prefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    make_unmanaged_prefix
+    start_keeper "${1:-}"
+}
+
+# A prefix at $WINEPREFIX whose windows no window manager handles, its session running.
+make_unmanaged_prefix() {
     # Wine's background processes start here, not inside a test: they would hold CTest's pipes.
     mkdir -p "$WINEPREFIX"
     wineserver -p </dev/null >/dev/null 2>&1
@@ -220,7 +236,24 @@ start_private_wine() {
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
     # As on Windows by default, a window takes each size while its border is dragged.
     wine reg add 'HKCU\Control Panel\Desktop' /v DragFullWindows /d 1 /f </dev/null >/dev/null 2>&1
-    start_keeper "${1:-}"
+}
+
+# For the tests of a screen at 150 % (suites named *At144Dpi, which cmake/wine-exec.sh sends
+# there): a second unmanaged prefix, on the same display, whose session starts at 144 DPI.
+# Wine 10, like Windows at sign-in, reads the scale only when a session starts: the scale is
+# written, then the session is started again. An optional argument as above.
+start_144dpi_wine() {
+    export QUORVANE_144DPI_PREFIX=$WINE_TMP/prefix-144dpi
+    (
+        export WINEPREFIX=$QUORVANE_144DPI_PREFIX
+        make_unmanaged_prefix
+        wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f </dev/null >/dev/null 2>&1
+        wineserver -k </dev/null >/dev/null 2>&1 || true
+        wineserver -w </dev/null >/dev/null 2>&1 || true
+        wineserver -p </dev/null >/dev/null 2>&1
+        wine wineboot </dev/null >/dev/null 2>&1
+        start_keeper "${1:-}"
+    )
 }
 
 # Wine ends a prefix's desktop process a few seconds after the last program using it, and

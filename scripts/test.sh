@@ -9,6 +9,7 @@
 source "$(dirname "$0")/common.sh"
 install_packages
 setup_i386
+[ -n "$NATIVE_WINDOWS" ] || echo "Testing on Debian $(cat /etc/debian_version) ($(debian_codename)) with $(wine --version)."
 status=0
 if [ -z "$NATIVE_WINDOWS" ]; then
     build_clang_program
@@ -22,6 +23,7 @@ make_release >/dev/null
 if [ -z "$NATIVE_WINDOWS" ]; then
     # Each prefix keeps its desktop in use through the run (see start_keeper).
     start_private_wine "$BUILD_DIR/bin/keep_desktop.exe"
+    start_144dpi_wine "$BUILD_DIR/bin/keep_desktop.exe"
     start_wm_wine "$BUILD_DIR/bin/keep_desktop.exe"
 fi
 ctest --test-dir "$BUILD_DIR" --output-on-failure --no-tests=error --timeout 120 "$@" || status=$?
