@@ -5,7 +5,7 @@ std::wstring QuoteArgument(const std::wstring& argument) {
 
     std::wstring quoted = L"\"";
     size_t backslashes = 0;
-    for (wchar_t c : argument) {
+    for (const wchar_t c : argument) {
         if (c == L'\\') {
             ++backslashes;
             continue;

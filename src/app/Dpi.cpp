@@ -17,7 +17,7 @@ void DeclareDpiAwareness() {
             return;
         // Refused: the process has an awareness already (Wine sets its own). The Windows 8.1
         // call would refuse it the same way, and loading its library costs milliseconds.
-    } else if (UniqueModule shcore = LoadSystemLibrary(L"shcore.dll")) {
+    } else if (const UniqueModule shcore = LoadSystemLibrary(L"shcore.dll")) {
         // Windows 8.1 and 10 before 1703: per monitor, from the scaling library, needed once.
         using SetAwarenessFn = HRESULT(WINAPI*)(int);
         constexpr int kPerMonitorAware = 2;  // PROCESS_PER_MONITOR_DPI_AWARE

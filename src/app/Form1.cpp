@@ -70,8 +70,9 @@ int FieldForDrop(int controlId) {
     case IDC_DEST:
     case IDC_COMMAND2:
         return IDC_DEST;
+    default:
+        return 0;
     }
-    return 0;
 }
 
 POINT CentredOnScreen(SIZE outer) {
@@ -165,8 +166,9 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DESTROY:
         PostQuitMessage(0);
         return 0;
+    default:
+        return DefWindowProcW(state_.hwnd, message, wParam, lParam);
     }
-    return DefWindowProcW(state_.hwnd, message, wParam, lParam);
 }
 
 void Form1::OnCreate() {
@@ -349,6 +351,8 @@ void Form1::OnCommand(WPARAM wParam) {
         break;
     case IDC_COMMAND3:
         Command3_Click();
+        break;
+    default:  // Enter elsewhere than on a button, or a control's other notifications
         break;
     }
 }

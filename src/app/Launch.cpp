@@ -17,7 +17,7 @@ bool LaunchTool(std::wstring commandLine) {
                         &created))
         return false;
     // Neither handle is used: the front-end never waits for the tool.
-    UniqueHandle process(created.hProcess);
-    UniqueHandle thread(created.hThread);
+    const UniqueHandle process(created.hProcess);
+    const UniqueHandle thread(created.hThread);
     return true;
 }

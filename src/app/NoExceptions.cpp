@@ -28,9 +28,11 @@ void* operator new(std::size_t size) {
     FailFast();
 }
 void operator delete(void* memory) noexcept { std::free(memory); }
+// NOLINTNEXTLINE(misc-use-internal-linkage): a replacement, global by definition
 void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
 
-namespace std {  // NOLINT(cert-dcl58-cpp): the library's own helpers, replaced (see above)
+// NOLINTBEGIN(cert-dcl58-cpp): the library's own helpers, replaced (see above)
+namespace std {
 void __throw_bad_alloc() { FailFast(); }
 void __throw_bad_array_new_length() { FailFast(); }
 void __throw_length_error(const char*) { FailFast(); }
@@ -40,8 +42,10 @@ void __throw_out_of_range(const char*) { FailFast(); }
 void __throw_out_of_range_fmt(const char*, ...) { FailFast(); }
 void __throw_invalid_argument(const char*) { FailFast(); }
 }  // namespace std
+// NOLINTEND(cert-dcl58-cpp)
 
 namespace __gnu_cxx {
-// NOLINTNEXTLINE(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp): the library's name
+// The library's name, and global as the library's is.
+// NOLINTNEXTLINE(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp,misc-use-internal-linkage)
 void __verbose_terminate_handler() { FailFast(); }
 }  // namespace __gnu_cxx

@@ -72,13 +72,13 @@ Picture Decode(IClassFactory* decoders, HGLOBAL jpeg) {
 }  // namespace
 
 Picture LoadJpegResource(HINSTANCE instance, int id) {
-    UniqueGlobal jpeg = CopyResource(instance, id);
+    const UniqueGlobal jpeg = CopyResource(instance, id);
     if (!jpeg) return {};
 
     // The decoder is needed once. Taken straight from its library rather than through
     // COM, which would keep that library and the half dozen it needs loaded for good;
     // here they all go again as soon as the picture is copied.
-    UniqueModule codecs = LoadSystemLibrary(L"windowscodecs.dll");
+    const UniqueModule codecs = LoadSystemLibrary(L"windowscodecs.dll");
     using GetClassObjectFn = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
     auto getClassObject = LibraryFunction<GetClassObjectFn>(codecs.get(), "DllGetClassObject");
     ComPtr<IClassFactory> decoders;
@@ -90,7 +90,7 @@ Picture LoadJpegResource(HINSTANCE instance, int id) {
 
 void DrawPicture(HDC dc, const Picture& picture) {
     if (!picture.bitmap) return;
-    UniqueMemoryDc source(CreateCompatibleDC(dc));
+    const UniqueMemoryDc source(CreateCompatibleDC(dc));
     if (!source) return;
     HGDIOBJ old = SelectObject(source.get(), picture.bitmap.get());
     BitBlt(dc, 0, 0, picture.size.cx, picture.size.cy, source.get(), 0, 0, SRCCOPY);

@@ -17,5 +17,6 @@ UniqueModule LoadSystemLibrary(const wchar_t* name);
 // the program does not depend on a library or a version of it just to start.
 template <typename Function>
 Function LibraryFunction(HMODULE module, const char* name) {
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+    // Through the function type that compilers take as "any function", not through data.
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
 }
