@@ -89,7 +89,7 @@ std::wstring WindowText(HWND window) {
 
 int Form1::Px(int twips) const { return MulDiv(twips, state_.dpi, kTwipsPerInch); }
 
-bool Form1::Create(HINSTANCE instance, const wchar_t* handedFile) {
+bool Form1::Create(HINSTANCE instance) {
     state_.instance = instance;
     state_.backColor.reset(CreateSolidBrush(kBackColor));
 
@@ -107,11 +107,8 @@ bool Form1::Create(HINSTANCE instance, const wchar_t* handedFile) {
     state_.dpi = static_cast<int>(WindowDpi(nullptr));
     state_.outerSize = OuterSizeForDpi();
     const POINT at = CentredOnScreen(state_.outerSize);
-    if (!CreateWindowExW(kExStyle, kClassName, kCaption, kStyle, at.x, at.y, state_.outerSize.cx,
-                         state_.outerSize.cy, nullptr, nullptr, instance, this))
-        return false;
-    if (handedFile) SetWindowTextW(state_.BinFile, handedFile);
-    return true;
+    return CreateWindowExW(kExStyle, kClassName, kCaption, kStyle, at.x, at.y, state_.outerSize.cx,
+                           state_.outerSize.cy, nullptr, nullptr, instance, this) != nullptr;
 }
 
 void Form1::Show(int showCommand) {

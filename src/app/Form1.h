@@ -12,9 +12,8 @@
 
 class Form1 {
 public:
-    // Creates the window and its controls (running the load step), not yet shown; a file
-    // handed to the program at start, if any, fills the input field as if typed.
-    bool Create(HINSTANCE instance, const wchar_t* handedFile);
+    // Creates the window and its controls (running the load step), not yet shown.
+    bool Create(HINSTANCE instance);
     void Show(int showCommand);
 
     // Keyboard handling ahead of dispatch, for the message loop: true when it handled msg.

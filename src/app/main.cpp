@@ -1,8 +1,6 @@
 // Process entry: the main window is the start-up object; everything else runs in its events.
 #include <windows.h>
 
-#include <cstdlib>
-
 #include "app/Dpi.h"
 #include "app/Form1.h"
 #include "app/SystemLibrary.h"
@@ -11,9 +9,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     RestrictLibrarySearch();  // before anything can load a library on the program's behalf
     DeclareDpiAwareness();    // before any window exists
     Form1 form;
-    // A file handed over at start (dropped on the program's icon, "Open with", "Send to"): the
-    // C runtime has split the command line by the rules every Windows program uses.
-    if (!form.Create(instance, __argc > 1 ? __wargv[1] : nullptr)) return 1;
+    if (!form.Create(instance)) return 1;
     form.Show(showCommand);
 
     MSG msg;

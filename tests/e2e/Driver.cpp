@@ -306,7 +306,7 @@ bool WaitForRecord(const std::wstring& folder, Record& record, DWORD timeoutMs) 
 }
 
 App::App(const std::wstring& folder, const Start& how) {
-    std::wstring commandLine = L"\"" + folder + how.program + L"\" " + how.arguments;
+    std::wstring commandLine = L"\"" + folder + how.program + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     if (how.show >= 0) {

@@ -67,7 +67,6 @@ struct Start {
     int show = -1;                // a show mode, as a shortcut's "Run:" passes it
     std::wstring program = L"Quorvane.exe";
     std::wstring caption = kCaption;
-    std::wstring arguments;  // after the program's quoted path, as the shell passes files
 };
 
 // One run of a program (Quorvane.exe) from a scratch folder, with that folder as its

@@ -1,6 +1,5 @@
 // Files dropped onto the window from the X side, as a Linux file manager drops them: the
 // file fills the field whose label, box or browse button it lands on, as if typed there.
-// And files handed to the program as it starts, dropped on its icon or opened with it.
 #include "Driver.h"
 
 namespace e2e {
@@ -21,16 +20,7 @@ void DropOnto(App& app, int id, std::initializer_list<std::wstring> files, int l
     app.Settle();
 }
 
-class Drop : public AppTest {
-protected:
-    void ExpectNothingRememberedOrStarted(const App& app, int line) const {
-        SCOPED_TRACE(testing::Message() << "called from line " << line);
-        EXPECT_FALSE(ReadSetting(L"FolderOpen").present);
-        EXPECT_FALSE(ReadSetting(L"FolderRec").present);
-        EXPECT_TRUE(app.Running());
-        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((scratch.path() + L"kx-record.txt").c_str()));
-    }
-};
+class Drop : public AppTest {};
 
 TEST_F(Drop, AFileDroppedOnAFieldItsLabelOrItsButtonFillsThatFieldAndNothingElse) {
     const std::wstring file = scratch.MakeDir(L"my files") + L"drop me.bin";
@@ -59,18 +49,11 @@ TEST_F(Drop, AFileDroppedOnAFieldItsLabelOrItsButtonFillsThatFieldAndNothingElse
     DropOnto(app, IDC_LABEL1, {file}, __LINE__);
     app.CloseMessageBox(box);
     EXPECT_EQ(L"", app.Text(IDC_BINFILE));
-    ExpectNothingRememberedOrStarted(app, __LINE__);
-}
-
-// Dropped on the program's icon, or opened with it: the shell passes the files' paths.
-TEST_F(Drop, TheFirstFileHandedToTheProgramAtStartFillsTheInputField) {
-    const std::wstring file = L"C:\\My Ελληνικά\\漢字 game.bin";
-    App app(scratch.path(), {false, -1, L"Quorvane.exe", kCaption, L"\"" + file + L"\" C:\\second.bin"});
-    ASSERT_TRUE(app.window());
-    EXPECT_EQ(file, app.Text(IDC_BINFILE));
-    EXPECT_EQ(L"", app.Text(IDC_DEST));
-    app.Settle();
-    ExpectNothingRememberedOrStarted(app, __LINE__);
+    // Nothing remembered, nothing started.
+    EXPECT_FALSE(ReadSetting(L"FolderOpen").present);
+    EXPECT_FALSE(ReadSetting(L"FolderRec").present);
+    EXPECT_TRUE(app.Running());
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((scratch.path() + L"kx-record.txt").c_str()));
 }
 
 }  // namespace
