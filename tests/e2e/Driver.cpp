@@ -310,8 +310,10 @@ App::App(const std::wstring& folder, const Start& how) {
         startup.wShowWindow = static_cast<WORD>(how.show);
     }
     PROCESS_INFORMATION created{};
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, how.inheritHandles, 0, nullptr,
-                        folder.c_str(), &startup, &created)) {
+    // Without a console, as Explorer starts it: Wine would hand this driver's on to the program,
+    // and through it to a console tool that should get one of its own.
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, how.inheritHandles, DETACHED_PROCESS,
+                        nullptr, folder.c_str(), &startup, &created)) {
         ADD_FAILURE() << "the program did not start: error " << GetLastError();
         return;
     }
