@@ -84,8 +84,10 @@ public:
         startup.cb = sizeof startup;
         PROCESS_INFORMATION created{};
         const LONGLONG start = Ticks();
-        if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                            folder.c_str(), &startup, &created))
+        // Without a console, as Explorer starts it: Wine would hand this driver's console on
+        // to the program, and through it to the tool, which then opens no console of its own.
+        if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS,
+                            nullptr, folder.c_str(), &startup, &created))
             return;
         process_.reset(created.hProcess);
         UniqueHandle thread(created.hThread);
@@ -229,7 +231,8 @@ void MeasureClick(const std::wstring& scratch, bool keep, ClickSamples& s) {
 }
 
 // The same command line started straight from this driver, as the platform's floor for
-// "click to tool started": what any program pays for creating the tool's process.
+// "click to tool started": what any program pays for creating the tool's process. The tool
+// gets a console of its own here too, as it does when a windowed program starts it.
 void MeasureBareLaunch(const std::wstring& scratch, bool keep, ClickSamples& s) {
     const std::wstring record = scratch + L"kx-record.txt";
     DeleteFileW(record.c_str());
@@ -241,8 +244,8 @@ void MeasureBareLaunch(const std::wstring& scratch, bool keep, ClickSamples& s) 
     PROCESS_INFORMATION created{};
     const std::wstring exe = scratch + L"kx.exe";
     const LONGLONG start = Ticks();
-    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, scratch.c_str(),
-                        &startup, &created)) {
+    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr,
+                        scratch.c_str(), &startup, &created)) {
         ++s.failed;
         return;
     }
