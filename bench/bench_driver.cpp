@@ -194,15 +194,19 @@ struct ClickSamples {
 };
 
 // The tool double's QueryPerformanceCounter reading at its first instruction; 0 if none.
+// Read until it opens: the double's rename may hold the new name for a moment after it
+// appears (a sharing violation, seen in up to half the runs, emulated on a busy machine).
 LONGLONG ToolStartedTicks(const std::wstring& record) {
-    if (!WaitUntil([&] { return GetFileAttributesW(record.c_str()) != INVALID_FILE_ATTRIBUTES; })) return 0;
-    UniqueHandle file = OpenForReading(record);
-    if (!file) return 0;
-    wchar_t text[512] = {};
-    DWORD read = 0;
-    ReadFile(file.get(), text, sizeof text - sizeof(wchar_t), &read, nullptr);
-    const wchar_t* value = wcsstr(text, L"started=");
-    return value ? _wcstoi64(value + 8, nullptr, 10) : 0;
+    LONGLONG started = 0;
+    WaitUntil([&] {
+        UniqueHandle file = OpenForReading(record);
+        wchar_t text[512] = {};
+        DWORD read = 0;
+        if (file) ReadFile(file.get(), text, sizeof text - sizeof(wchar_t), &read, nullptr);
+        const wchar_t* value = wcsstr(text, L"started=");
+        return (started = value ? _wcstoi64(value + 8, nullptr, 10) : 0) != 0;
+    });
+    return started;
 }
 
 void MeasureClick(const std::wstring& scratch, bool keep, ClickSamples& s) {
