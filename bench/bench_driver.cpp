@@ -85,8 +85,10 @@ public:
         startup.cb = sizeof startup;
         PROCESS_INFORMATION created{};
         const LONGLONG start = Ticks();
-        if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                            folder.c_str(), &startup, &created))
+        // Without a console, as Explorer starts it: Wine would hand this driver's console on
+        // to the program, and through it to the tool, which then opens no console of its own.
+        if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS,
+                            nullptr, folder.c_str(), &startup, &created))
             return;
         process_.reset(created.hProcess);
         UniqueHandle thread(created.hThread);
@@ -193,15 +195,19 @@ struct ClickSamples {
 };
 
 // The tool double's QueryPerformanceCounter reading at its first instruction; 0 if none.
+// Read until it opens: the double's rename may hold the new name for a moment after it
+// appears (a sharing violation, seen in up to half the runs, emulated on a busy machine).
 LONGLONG ToolStartedTicks(const std::wstring& record) {
-    if (!WaitUntil([&] { return GetFileAttributesW(record.c_str()) != INVALID_FILE_ATTRIBUTES; })) return 0;
-    UniqueHandle file = OpenForReading(record);
-    if (!file) return 0;
-    wchar_t text[512] = {};
-    DWORD read = 0;
-    ReadFile(file.get(), text, sizeof text - sizeof(wchar_t), &read, nullptr);
-    const wchar_t* value = wcsstr(text, L"started=");
-    return value ? _wcstoi64(value + 8, nullptr, 10) : 0;
+    LONGLONG started = 0;
+    WaitUntil([&] {
+        UniqueHandle file = OpenForReading(record);
+        wchar_t text[512] = {};
+        DWORD read = 0;
+        if (file) ReadFile(file.get(), text, sizeof text - sizeof(wchar_t), &read, nullptr);
+        const wchar_t* value = wcsstr(text, L"started=");
+        return (started = value ? _wcstoi64(value + 8, nullptr, 10) : 0) != 0;
+    });
+    return started;
 }
 
 void MeasureClick(const std::wstring& scratch, bool keep, ClickSamples& s) {
@@ -230,7 +236,8 @@ void MeasureClick(const std::wstring& scratch, bool keep, ClickSamples& s) {
 }
 
 // The same command line started straight from this driver, as the platform's floor for
-// "click to tool started": what any program pays for creating the tool's process.
+// "click to tool started": what any program pays for creating the tool's process. The tool
+// gets a console of its own here too, as it does when a windowed program starts it.
 void MeasureBareLaunch(const std::wstring& scratch, bool keep, ClickSamples& s) {
     const std::wstring record = scratch + L"kx-record.txt";
     DeleteFileW(record.c_str());
@@ -242,8 +249,8 @@ void MeasureBareLaunch(const std::wstring& scratch, bool keep, ClickSamples& s) 
     PROCESS_INFORMATION created{};
     const std::wstring exe = scratch + L"kx.exe";
     const LONGLONG start = Ticks();
-    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, scratch.c_str(),
-                        &startup, &created)) {
+    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr,
+                        scratch.c_str(), &startup, &created)) {
         ++s.failed;
         return;
     }

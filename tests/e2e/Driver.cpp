@@ -21,7 +21,8 @@ constexpr UINT kMarkerLimit = 0x1F2E3D;  // an edit-field limit the program neve
 struct Search {
     DWORD pid;
     const wchar_t* windowClass;
-    const wchar_t* caption;
+    const wchar_t* caption;  // any, when empty
+    HWND except;
     HWND found;
 };
 
@@ -31,17 +32,18 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM param) {
     GetWindowThreadProcessId(window, &pid);
     wchar_t className[64] = {};
     GetClassNameW(window, className, 64);
-    if (pid == search->pid && IsWindowVisible(window) &&
+    if (pid == search->pid && IsWindowVisible(window) && window != search->except &&
         (!search->windowClass || wcscmp(className, search->windowClass) == 0) &&
-        WindowTextOf(window) == search->caption) {
+        (!*search->caption || WindowTextOf(window) == search->caption)) {
         search->found = window;
         return FALSE;
     }
     return TRUE;
 }
 
-HWND FindTopWindow(DWORD pid, const wchar_t* windowClass, const std::wstring& caption) {
-    Search search{pid, windowClass, caption.c_str(), nullptr};
+HWND FindTopWindow(DWORD pid, const wchar_t* windowClass, const std::wstring& caption,
+                   HWND except = nullptr) {
+    Search search{pid, windowClass, caption.c_str(), except, nullptr};
     EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
@@ -157,13 +159,21 @@ void ExpectControlsDrawnWhole(const App& app, const Capture& client, int dpi, in
         const bool label = id == IDC_LABEL1 || id == IDC_LABEL2;
         if (!label) InflateRect(&r, -3, -3);
         RECT ink = {r.right, r.bottom, r.left, r.top};
+        int inked = 0;
         for (LONG y = r.top; y < r.bottom; ++y)
             for (LONG x = r.left; x < r.right; ++x) {
                 const COLORREF c = client.at(x, y);
                 if (label ? std::min({GetRValue(c), GetGValue(c), GetBValue(c)}) > 220
-                          : std::max({GetRValue(c), GetGValue(c), GetBValue(c)}) < 100)
+                          : std::max({GetRValue(c), GetGValue(c), GetBValue(c)}) < 100) {
                     ink = {std::min(ink.left, x), std::min(ink.top, y), std::max(ink.right, x + 1), y + 1};
+                    ++inked;
+                }
             }
+        // Between a label's glyphs the picture shows, not a box of the text's colour.
+        if (label) {
+            EXPECT_LT(inked, (ink.right - ink.left) * (ink.bottom - ink.top) / 2)
+                << "the text's box is white all over";
+        }
         const std::wstring text = WindowTextOf(app.control(id));
         SIZE size{};
         GetTextExtentPoint32W(dc.get(), text.c_str(), static_cast<int>(text.size()), &size);
@@ -314,8 +324,10 @@ App::App(const std::wstring& folder, const Start& how) {
         startup.wShowWindow = static_cast<WORD>(how.show);
     }
     PROCESS_INFORMATION created{};
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, how.inheritHandles, 0, nullptr,
-                        folder.c_str(), &startup, &created)) {
+    // Without a console, as Explorer starts it: Wine would hand this driver's on to the program,
+    // and through it to a console tool that should get one of its own.
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, how.inheritHandles, DETACHED_PROCESS,
+                        nullptr, folder.c_str(), &startup, &created)) {
         ADD_FAILURE() << "the program did not start: error " << GetLastError();
         return;
     }
@@ -449,9 +461,25 @@ std::vector<SIZE> DragCorner(HWND window, int steps, POINT delta) {
     return seen;
 }
 
+HCURSOR PointerSetBy(HWND window) {
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(window, WM_SETCURSOR, reinterpret_cast<WPARAM>(window),
+                        MAKELPARAM(HTCLIENT, WM_MOUSEMOVE), SMTO_ABORTIFHUNG, kTimeoutMs, &ignored);
+    CURSORINFO info{};
+    info.cbSize = sizeof info;
+    GetCursorInfo(&info);
+    return info.hCursor;
+}
+
 HWND App::WaitForDialog(const std::wstring& caption, DWORD timeoutMs) const {
     HWND found = nullptr;
     WaitUntil(timeoutMs, [&] { return (found = FindTopWindow(pid_, L"#32770", caption)) != nullptr; });
+    return found;
+}
+
+HWND App::WaitForOtherWindow(DWORD timeoutMs) const {
+    HWND found = nullptr;
+    WaitUntil(timeoutMs, [&] { return (found = FindTopWindow(pid_, nullptr, L"", window_)) != nullptr; });
     return found;
 }
 

@@ -92,6 +92,8 @@ public:
     bool Running() const;
     // A #32770 window of this process with this caption, shown; nullptr on timeout.
     HWND WaitForDialog(const std::wstring& caption, DWORD timeoutMs = kTimeoutMs) const;
+    // Any shown top-level window of this process besides the main one; nullptr on timeout.
+    HWND WaitForOtherWindow(DWORD timeoutMs) const;
     MessageBoxSeen ReadMessageBox(HWND box) const;
     void CloseMessageBox(HWND box);
     // Posted input is handled in order: a round trip through the queue proves it was seen.
@@ -114,6 +116,9 @@ SIZE OuterSize(HWND window);
 // Drags the window's bottom-right corner with real mouse input, steps moves of (dx, dy),
 // and returns every outer size seen, polled between the moves as fast as the platform answers.
 std::vector<SIZE> DragCorner(HWND window, int steps, POINT delta);
+// The pointer's shape once a window has set it, as for a mouse move over its client area (the
+// WM_SETCURSOR the platform sends then, sent here). The pointer is the foreground window's.
+HCURSOR PointerSetBy(HWND window);
 bool WaitUntil(DWORD timeoutMs, const std::function<bool()>& condition);
 
 // The program's settings in HKLM\Software\Quorvane, read and reset independently of it.

@@ -69,10 +69,13 @@ TEST_F(FileChoice, EachButtonOpensItsDialogFilteredToBinFilesAndCancelChangesNot
     ASSERT_TRUE(app.window());
     app.SetText(IDC_BINFILE, L"C:\\typed\\in.bin");
     app.SetText(IDC_DEST, L"C:\\typed\\out.bin");
-    for (auto [button, caption] : {std::pair{IDC_COMMAND1, L"Open"}, std::pair{IDC_COMMAND2, L"Save As"}}) {
+    // The captions are the program's own; the kind of dialog shows in what its OK button says.
+    for (auto [button, caption, ok] :
+         {std::tuple{IDC_COMMAND1, L"Open", L"&Open"}, std::tuple{IDC_COMMAND2, L"Save As", L"&Save"}}) {
         SCOPED_TRACE(testing::Message() << "dialog " << testing::internal::String::ShowWideCString(caption));
         HWND dialog = OpenDialog(app, button, caption);
         ASSERT_TRUE(dialog);
+        EXPECT_EQ(ok, WindowTextOf(GetDlgItem(dialog, IDOK)));
         EXPECT_EQ(app.window(), GetWindow(dialog, GW_OWNER));
         EXPECT_EQ(L"BIN File (*.bin)", WindowTextOf(GetDlgItem(dialog, kFileTypeBox)));
         Cancel(app, dialog);

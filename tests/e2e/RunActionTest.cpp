@@ -79,6 +79,7 @@ TEST_F(RunAction, StartsTheToolShownNormallyAndEnds) {
     EXPECT_EQ(args, RecordAll(run.record, L"crtarg"));
     EXPECT_EQ(std::to_wstring(STARTF_USESHOWWINDOW), RecordOne(run.record, L"flags"));
     EXPECT_EQ(std::to_wstring(SW_SHOWNORMAL), RecordOne(run.record, L"show"));
+    EXPECT_EQ(L"shown", RecordOne(run.record, L"console")) << "the tool's own console window";
 }
 
 TEST_F(RunAction, TheToolInheritsNoHandleOfTheProgram) {

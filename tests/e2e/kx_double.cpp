@@ -1,4 +1,5 @@
-// Stands in for the tool in the end-to-end tests: records how it was started, then exits.
+// Stands in for the tool in the end-to-end tests: a console program, as the tool is, that
+// records how it was started, then exits.
 // The record goes next to the executable as UTF-16 lines "name=value", written whole
 // (to a temporary name, then renamed) so that a waiting reader never sees half of it.
 #include <windows.h>
@@ -12,16 +13,16 @@ LARGE_INTEGER started;
 
 // The benchmark times the launch by the moment the tool first runs code of its own: with
 // mingw-w64 that is this entry point, ahead of the C runtime's start-up (whose entry keeps
-// its ANSI name in the wide start-up code too); elsewhere the start of wWinMain.
+// its ANSI name in the wide start-up code too); elsewhere the start of wmain.
 #ifdef __MINGW32__
-extern "C" int WinMainCRTStartup();
+extern "C" int mainCRTStartup();
 extern "C" int KxEntry() {
     QueryPerformanceCounter(&started);
-    return WinMainCRTStartup();
+    return mainCRTStartup();
 }
 #endif
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+int wmain() {
     if (!started.QuadPart) QueryPerformanceCounter(&started);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -31,6 +32,13 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     record += L"cmdline=" + std::wstring(GetCommandLineW()) + L"\n";
     record += L"flags=" + std::to_wstring(startup.dwFlags) + L"\n";
     record += L"show=" + std::to_wstring(startup.wShowWindow) + L"\n";
+    // A user watches the tool's console: a window of its own, shown (user32 loaded now, as shell32 is).
+    using VisibleFn = BOOL(WINAPI*)(HWND);
+    const auto visible = reinterpret_cast<VisibleFn>(
+        reinterpret_cast<void*>(GetProcAddress(LoadLibraryW(L"user32.dll"), "IsWindowVisible")));
+    HWND window = GetConsoleWindow();
+    const wchar_t* console = !window ? L"none" : visible && visible(window) ? L"shown" : L"hidden";
+    record += L"console=" + std::wstring(console) + L"\n";
 
     // The shell's parser is loaded only now: a static import would load it before the
     // first instruction, and the benchmark would time the double instead of the launch.
