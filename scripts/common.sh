@@ -66,8 +66,10 @@ debian_mirror() {
         awk -v suite="$1" '$1 == suite && $2 == "main" { print $3; exit }'
 }
 
-# qemu-user-static from the backports suite of the machine's release, at the mirror that the
-# machine's own Debian source names.
+# qemu's user-mode emulators (static binaries, package qemu-user since qemu 9) from the
+# backports suite of the machine's release, at the mirror that the machine's own Debian source
+# names; the release's own where backports has none. For the machine's own architecture, named:
+# with i386 added, apt may otherwise pick the i386 build, which needs the very emulator it is.
 install_qemu() {
     local codename mirror list=/etc/apt/sources.list.d/quorvane-backports.sources
     codename=$(debian_codename)
@@ -75,10 +77,12 @@ install_qemu() {
     [ -n "$codename" ] && [ -n "$mirror" ] ||
         i386_fails "no Debian source for '$codename' main in apt's sources to take a mirror from."
     printf 'Types: deb\nURIs: %s\nSuites: %s-backports\nComponents: main\n' "$mirror" "$codename" >"$list"
-    echo "Installing: qemu-user-static from $codename-backports ($mirror)"
+    local package
+    package=qemu-user:$(dpkg --print-architecture)
+    echo "Installing: $package from $codename-backports ($mirror)"
     { apt-get update -q && DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
-        -t "$codename-backports" qemu-user-static; } >/dev/null ||
-        i386_fails "qemu-user-static from $codename-backports did not install (see apt's messages above)."
+        -t "$codename-backports" "$package"; } >/dev/null ||
+        i386_fails "$package from $codename-backports did not install (see apt's messages above)."
 }
 
 emulate_i386() {

@@ -82,8 +82,8 @@ inside() {
 # Where this machine emulates 32-bit programs, the other release's Wine may not run that way:
 # then say so, and leave the machine's own release as the only one tested.
 inside bash -c 'source scripts/common.sh; install_packages'
-if [[ $I386_WAY == emulated* ]] && ! inside bash -c 'source scripts/common.sh; setup_i386' >/dev/null 2>&1; then
-    echo "Debian $number's Wine does not run with 32-bit programs emulated here: only Debian $(cat /etc/debian_version) was tested."
+if [[ $I386_WAY == emulated* ]] && ! why=$(inside bash -c 'source scripts/common.sh; setup_i386' 2>&1); then
+    echo "Debian $number's Wine does not run with 32-bit programs emulated here ($(printf '%s' "$why" | tail -n 1)): only Debian $(cat /etc/debian_version) was tested."
     exit 0
 fi
 inside bash scripts/test.sh "$@"
