@@ -126,6 +126,12 @@ Capture SettledCapture(const RECT& onScreen) {
     return shot;
 }
 
+UniqueGdi<HFONT> FormFont(int dpi) {
+    return UniqueGdi<HFONT>(CreateFontW(-MulDiv(8, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                                        DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                        DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"MS Sans Serif"));
+}
+
 void ExpectControlsDrawnWhole(const App& app, const Capture& client, int dpi, int line) {
     SCOPED_TRACE(testing::Message() << "called from line " << line);
     // Pixels of a line of n, from (x, y) by (dx, dy), off the colour of its last.
@@ -136,9 +142,7 @@ void ExpectControlsDrawnWhole(const App& app, const Capture& client, int dpi, in
         return count;
     };
     // Captions are measured in the font made as the program makes it.
-    UniqueGdi<HFONT> font(CreateFontW(-MulDiv(8, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                                      DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                                      DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"MS Sans Serif"));
+    const UniqueGdi<HFONT> font = FormFont(dpi);
     UniqueMemoryDc dc(CreateCompatibleDC(nullptr));  // let go before the font
     SelectObject(dc.get(), font.get());
     for (int id : {IDC_LABEL1, IDC_BINFILE, IDC_COMMAND1, IDC_LABEL2, IDC_DEST, IDC_COMMAND2, IDC_COMMAND3}) {

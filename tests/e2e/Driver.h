@@ -164,6 +164,9 @@ RECT ClientRectOnScreen(HWND window);
 // little later, so shots are taken until two in a row agree.
 Capture SettledCapture(const RECT& onScreen);
 
+// The form's font, 8-point "MS Sans Serif", as the program makes it for dpi.
+UniqueGdi<HFONT> FormFont(int dpi);
+
 // The controls as the screen shows them (client: the client area, painted) for a program
 // started at dpi: each label's and button's caption on one line in the form's 8-point
 // "MS Sans Serif", and each field's sunken edge whole.

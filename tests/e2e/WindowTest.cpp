@@ -74,9 +74,7 @@ int TextOffset(const App& app, int id) {
 
 // The same in a field of this driver's own, in the form's 8-point font at dpi.
 int TextOffsetIn8Points(int dpi, const std::wstring& text) {
-    UniqueGdi<HFONT> font(CreateFontW(-MulDiv(8, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                                      DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                                      DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"MS Sans Serif"));
+    const UniqueGdi<HFONT> font = FormFont(dpi);
     HWND field =
         CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"", WS_POPUP | ES_AUTOHSCROLL, 0, 0,
                         MulDiv(2775, dpi, 1440), MulDiv(285, dpi, 1440), nullptr, nullptr, nullptr, nullptr);
