@@ -19,17 +19,12 @@ MINGW* | MSYS* | CYGWIN*) NATIVE_WINDOWS=1 ;;
 *) NATIVE_WINDOWS="" ;;
 esac
 
+source "$QUORVANE_ROOT/scripts/apt.sh"
+
 install_packages() {
     if [ -n "$NATIVE_WINDOWS" ] || ! command -v dpkg >/dev/null; then return 0; fi
-    local missing=() p
     dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
-    for p in "${PACKAGES[@]}"; do
-        dpkg-query -W -f='${db:Status-Status}' "$p" 2>/dev/null | grep -qx installed || missing+=("$p")
-    done
-    [ ${#missing[@]} -eq 0 ] && return 0
-    echo "Installing: ${missing[*]}"
-    apt-get update -q >/dev/null
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/null
+    install_missing "${PACKAGES[@]}"
 }
 
 # 32-bit programs (Wine's own i386 side and the program) run natively where the kernel runs
@@ -48,6 +43,22 @@ i386_fails() {
 }
 
 i386_runs() { "$I386_PROGRAM" --version >/dev/null 2>&1; }
+
+# Whether the kernel refuses 32-bit programs, asked of Wine's own 32-bit loader once the
+# packages are in: only the kernel's "Exec format error" (exit status 126) says so. A loader
+# that is missing, or that fails another way, is not a kernel that refuses it.
+kernel_refuses_i386() {
+    local status=0 said
+    [ -x "$I386_PROGRAM" ] || {
+        echo "Wine's 32-bit loader $I386_PROGRAM is not installed (package wine32:i386): the packages did not all install." >&2
+        exit 1
+    }
+    said=$("$I386_PROGRAM" --version 2>&1 >/dev/null) || status=$?
+    [ "$status" -ne 0 ] || return 1
+    [ "$status" -eq 126 ] && [[ $said == *"Exec format error"* ]] && return 0
+    echo "Wine's 32-bit loader fails (exit status $status): $(printf '%s' "$said" | head -n1)" >&2
+    exit 1
+}
 
 # Fails only where a handler is registered and binfmt_misc would not let go of it.
 drop_i386_handler() { [ ! -e "$I386_HANDLER" ] || { echo -1 >"$I386_HANDLER"; } 2>/dev/null; }
@@ -80,9 +91,11 @@ install_qemu() {
     local package
     package=qemu-user:$(dpkg --print-architecture)
     echo "Installing: $package from $codename-backports ($mirror)"
-    { apt-get update -q && DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
-        -t "$codename-backports" "$package"; } >/dev/null ||
-        i386_fails "$package from $codename-backports did not install (see apt's messages above)."
+    # A source that did not give what it was added for is not left behind.
+    if ! (apt_update && apt_install -t "$codename-backports" "$package"); then
+        rm -f "$list"
+        i386_fails "$package from $codename-backports did not install (see the line above)."
+    fi
 }
 
 emulate_i386() {
@@ -99,8 +112,7 @@ emulate_i386() {
     # Wine's server reaches into its clients' memory through ptrace, which the emulator does
     # not pass on: the 64-bit server runs natively beside the emulated 32-bit side.
     if [ ! -x /usr/lib/wine/wineserver64 ]; then
-        echo "Installing: wine64 (Wine's 64-bit server)"
-        DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends wine64 >/dev/null ||
+        (install_missing wine64) ||
             i386_fails "wine64, whose server must run natively beside the emulator, did not install."
     fi
     # Already registered as below (another run set it up): left alone, so that a run going on
@@ -121,7 +133,7 @@ setup_i386() {
     "")
         # A handler that an emulated run left registered would emulate what this machine runs.
         drop_i386_handler || true
-        if i386_runs; then I386_WAY="natively"; else emulate_i386; fi
+        if kernel_refuses_i386; then emulate_i386; else I386_WAY="natively"; fi
         ;;
     emulated) emulate_i386 ;;
     *) i386_fails "QUORVANE_I386 is '$QUORVANE_I386'; it may only be 'emulated', or unset." ;;

@@ -1,0 +1,117 @@
+# apt as the commands use it, sourced by common.sh. A fresh machine is not always a tidy one:
+# another apt may hold the package lock (the machine's own first updates), and a mirror between
+# two syncs may serve an index that does not match its Release file. The commands wait for the
+# lock, read what the mirror has, and install past one unreadable foreign index; what really
+# failed is said in one line. Apt's own messages go to $APT_LOG, which those lines name.
+
+APT_LOG=${QUORVANE_APT_LOG:-/var/log/quorvane-apt.log}
+APT_LOCK_WAIT=${QUORVANE_APT_LOCK_WAIT:-300}  # seconds, at most, for another apt's lock
+APT_OUTPUT=""
+UNREADABLE_INDEXES=()  # "suite architecture repository" of each index the last update could not read
+
+# apt-get with the arguments given, its messages appended to $APT_LOG and kept in $APT_OUTPUT.
+# While another apt holds a lock, waits and tries again, up to $APT_LOCK_WAIT seconds in all:
+# apt's own lock timeout covers the install's lock only, not the update's.
+apt_get() {
+    local deadline=$((SECONDS + APT_LOCK_WAIT)) status said=""
+    while :; do
+        status=0
+        APT_OUTPUT=$(LC_ALL=C DEBIAN_FRONTEND=noninteractive apt-get -q \
+            -o DPkg::Lock::Timeout=$((deadline > SECONDS ? deadline - SECONDS : 0)) "$@" </dev/null 2>&1) || status=$?
+        { printf '=== %s apt-get %s (exit %s)\n' "$(date -u '+%F %T')" "$*" "$status" && printf '%s\n' "$APT_OUTPUT"; } \
+            >>"$APT_LOG" 2>/dev/null || true
+        [ "$status" -ne 0 ] && grep -q 'Could not get lock' <<<"$APT_OUTPUT" && [ "$SECONDS" -lt "$deadline" ] || return "$status"
+        [ -n "$said" ] || echo "Waiting for another apt to let go of its lock ($(sed -n 's/.*\(held by process [0-9]* ([^)]*)\).*/\1/p' <<<"$APT_OUTPUT" | head -n1)), at most ${APT_LOCK_WAIT} s."
+        said=1
+        sleep 3
+    done
+}
+
+# Reads the package lists. A mirror between two syncs may fail an index for a while: tried
+# three times, then each index still unreadable is named in one line, and the command goes on
+# with the indexes apt could read (apt keeps a failed repository's old lists, or has none).
+apt_update() {
+    local try pause=${QUORVANE_APT_RETRY_PAUSE:-10} line uri suite rest arch
+    UNREADABLE_INDEXES=()
+    for try in 1 2 3; do
+        apt_get update && return 0
+        [ "$try" -eq 3 ] || sleep "$pause"
+    done
+    # "E: Failed to fetch URI/dists/SUITE/main/binary-ARCH/Packages.xz  File has unexpected size ..."
+    while read -r line; do
+        [[ $line =~ ^[EW]:\ Failed\ to\ fetch\ ([^ ]*)/dists/([^/ ]*)/([^ ]*) ]] || continue
+        uri=${BASH_REMATCH[1]} suite=${BASH_REMATCH[2]} rest=${BASH_REMATCH[3]} arch=all
+        [[ $rest =~ binary-([^/]*)/ ]] && arch=${BASH_REMATCH[1]}
+        UNREADABLE_INDEXES+=("$suite $arch $uri")
+    done <<<"$APT_OUTPUT"
+    mapfile -t UNREADABLE_INDEXES < <(printf '%s\n' "${UNREADABLE_INDEXES[@]}" | sed '/^$/d' | sort -u)
+    for line in "${UNREADABLE_INDEXES[@]}"; do
+        read -r suite arch uri <<<"$line"
+        echo "The mirror's $suite index for $arch could not be read ($uri; see $APT_LOG): going on without it."
+    done
+    [ ${#UNREADABLE_INDEXES[@]} -gt 0 ] ||
+        echo "apt-get update failed ($(apt_first_reason); see $APT_LOG): going on with the lists apt has."
+}
+
+# Installs the packages named (apt-get install's own options may come first). Never removes or
+# downgrades a package of the machine's. Where it fails and the last update could not read a
+# suite's index for a foreign architecture, that suite's packages of the machine's own
+# architecture may be newer than anything of the foreign one, while a library installed for
+# both must be of one version: the install is tried again with that suite held back, for that
+# install alone. Where that fails too, one line says what apt could not install and why, and
+# the command stops.
+apt_install() {
+    local native line suite arch uri held=() pins
+    apt_get install -y --no-install-recommends --no-remove "$@" && return 0
+    native=$(dpkg --print-architecture)
+    # Only a resolver's failure can come of versions that disagree.
+    grep -q -e 'unmet dependencies' -e 'generated breaks' <<<"$APT_OUTPUT" || UNREADABLE_INDEXES=()
+    for line in "${UNREADABLE_INDEXES[@]}"; do
+        read -r suite arch uri <<<"$line"
+        [ "$arch" = "$native" ] || [ "$arch" = all ] || held+=("$suite")
+    done
+    if [ ${#held[@]} -gt 0 ]; then
+        mapfile -t held < <(printf '%s\n' "${held[@]}" | sort -u)
+        pins=$(mktemp)
+        for suite in "${held[@]}"; do
+            printf 'Package: *\nPin: release n=%s\nPin-Priority: 100\n\n' "$(suite_codename "$suite")" >>"$pins"
+        done
+        echo "Installing with ${held[*]} held back: its index for another architecture could not be read," \
+            "so those packages come from the release's other suites, at versions that agree with what is installed."
+        if apt_get install -y --no-install-recommends --no-remove -o Dir::Etc::Preferences="$pins" "$@"; then
+            rm -f "$pins"
+            return 0
+        fi
+        rm -f "$pins"
+    fi
+    echo "apt could not install what this command needs: $(apt_first_reason) (apt's messages: $APT_LOG)." >&2
+    exit 1
+}
+
+# The code name in a suite's Release file (which a pin matches); its Suite may differ from the
+# name in the source (bookworm-security's is oldstable-security).
+suite_codename() {
+    local name
+    name=$(apt-get indextargets --format '$(RELEASE) $(CODENAME)' 2>/dev/null | awk -v s="$1" '$1 == s && $2 { print $2; exit }')
+    echo "${name:-$1}"
+}
+
+# Apt's first reason in $APT_OUTPUT: the first unmet dependency it lists, or its first error.
+apt_first_reason() {
+    local reason
+    reason=$(sed -n '/have unmet dependencies:$/{n;s/^ *//;p;q}' <<<"$APT_OUTPUT")
+    [ -n "$reason" ] || reason=$(sed -n 's/^E: //p' <<<"$APT_OUTPUT" | head -n1)
+    echo "${reason:-apt-get failed without saying why}"
+}
+
+# Installs those of the packages named that are missing, after reading the package lists.
+install_missing() {
+    local missing=() p
+    for p in "$@"; do
+        dpkg-query -W -f='${db:Status-Status}' "$p" 2>/dev/null | grep -qx installed || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    apt_update
+    apt_install "${missing[@]}"
+}
