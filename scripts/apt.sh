@@ -10,14 +10,14 @@ APT_OUTPUT=""
 UNREADABLE_INDEXES=()  # "suite architecture repository" of each index the last update could not read
 
 # apt-get with the arguments given, its messages appended to $APT_LOG and kept in $APT_OUTPUT.
-# While another apt holds a lock, waits and tries again, up to $APT_LOCK_WAIT seconds in all:
-# apt's own lock timeout covers the install's lock only, not the update's.
+# While another apt holds a lock, says so once, waits and tries again, up to $APT_LOCK_WAIT
+# seconds in all (apt's own lock timeout would wait for the install's lock only, not the
+# update's, and silently).
 apt_get() {
     local deadline=$((SECONDS + APT_LOCK_WAIT)) status said=""
     while :; do
         status=0
-        APT_OUTPUT=$(LC_ALL=C DEBIAN_FRONTEND=noninteractive apt-get -q \
-            -o DPkg::Lock::Timeout=$((deadline > SECONDS ? deadline - SECONDS : 0)) "$@" </dev/null 2>&1) || status=$?
+        APT_OUTPUT=$(LC_ALL=C DEBIAN_FRONTEND=noninteractive apt-get -q "$@" </dev/null 2>&1) || status=$?
         { printf '=== %s apt-get %s (exit %s)\n' "$(date -u '+%F %T')" "$*" "$status" && printf '%s\n' "$APT_OUTPUT"; } \
             >>"$APT_LOG" 2>/dev/null || true
         [ "$status" -ne 0 ] && grep -q 'Could not get lock' <<<"$APT_OUTPUT" && [ "$SECONDS" -lt "$deadline" ] || return "$status"
