@@ -29,8 +29,11 @@ TEST_F(Drop, AFileDroppedOnAFieldItsLabelOrItsButtonFillsThatFieldAndNothingElse
     App app(scratch.path());
     ASSERT_TRUE(app.window());
     // Where it is dropped, and the field it fills (0: none).
-    for (auto [onto, fills] : {std::pair{IDC_LABEL1, IDC_BINFILE}, std::pair{IDC_COMMAND2, IDC_DEST},
-                               std::pair{IDC_COMMAND3, 0}}) {
+    const std::pair<int, int> targets[] = {
+        {IDC_LABEL1, IDC_BINFILE}, {IDC_BINFILE, IDC_BINFILE}, {IDC_COMMAND1, IDC_BINFILE},
+        {IDC_LABEL2, IDC_DEST},    {IDC_DEST, IDC_DEST},       {IDC_COMMAND2, IDC_DEST},
+        {IDC_COMMAND3, 0}};
+    for (auto [onto, fills] : targets) {
         SCOPED_TRACE(testing::Message() << "dropped onto control " << onto);
         app.SetText(IDC_BINFILE, typedIn);
         app.SetText(IDC_DEST, typedOut);
