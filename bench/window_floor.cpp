@@ -1,9 +1,13 @@
-// The floor for start-up that any program with Quorvane's window pays: the bare window's
-// frame and size, with the caption, icon and back colour, the background picture decoded by
-// the platform's decoder through the program's own code (the decoder loaded, used and let go)
-// and drawn, and the seven controls in 8-point MS Sans Serif, the labels in white over the
-// picture. Nothing else: no settings read, no DPI declaration, no keyboard handling, no focus.
+// The floor that any program with Quorvane's window and run button pays. At start: the bare
+// window's frame and size, with the caption, icon and back colour, the background picture
+// decoded by the platform's decoder through the program's own code (the decoder loaded, used
+// and let go) and drawn, and the seven controls in 8-point MS Sans Serif, the labels in white
+// over the picture. At a click on the run button: the tool started on the two fields' text
+// with a normal, activated window, and the process ended at once. Nothing else: no settings
+// read, no DPI declaration, no keyboard handling, no focus, no checks, no quoting.
 #include <windows.h>
+
+#include <string>
 
 #include "app/Picture.h"
 #include "resource.h"
@@ -16,6 +20,7 @@ constexpr COLORREF kBackColor = RGB(1, 0, 66);
 constexpr COLORREF kLabelColor = RGB(255, 255, 255);
 
 struct Control {
+    int id;
     const wchar_t* windowClass;
     const wchar_t* text;
     DWORD style;
@@ -27,13 +32,13 @@ constexpr DWORD kLabel = SS_LEFT | SS_NOPREFIX;
 constexpr DWORD kField = WS_TABSTOP | ES_AUTOHSCROLL;
 constexpr DWORD kButton = WS_TABSTOP | BS_PUSHBUTTON;
 constexpr Control kControls[] = {
-    {L"STATIC", L"Choose your Bin file", kLabel, 0, {120, 120, 1455, 255}},
-    {L"EDIT", L"", kField, WS_EX_CLIENTEDGE, {120, 360, 2775, 285}},
-    {L"BUTTON", L"...", kButton, 0, {3000, 360, 375, 285}},
-    {L"STATIC", L"Choose the destination", kLabel, 0, {120, 840, 2175, 255}},
-    {L"EDIT", L"", kField, WS_EX_CLIENTEDGE, {120, 1080, 2775, 285}},
-    {L"BUTTON", L"...", kButton, 0, {3000, 1080, 375, 285}},
-    {L"BUTTON", L"by Ravelyn -=GO=-", kButton, 0, {120, 1560, 3255, 375}},
+    {IDC_LABEL1, L"STATIC", L"Choose your Bin file", kLabel, 0, {120, 120, 1455, 255}},
+    {IDC_BINFILE, L"EDIT", L"", kField, WS_EX_CLIENTEDGE, {120, 360, 2775, 285}},
+    {IDC_COMMAND1, L"BUTTON", L"...", kButton, 0, {3000, 360, 375, 285}},
+    {IDC_LABEL2, L"STATIC", L"Choose the destination", kLabel, 0, {120, 840, 2175, 255}},
+    {IDC_DEST, L"EDIT", L"", kField, WS_EX_CLIENTEDGE, {120, 1080, 2775, 285}},
+    {IDC_COMMAND2, L"BUTTON", L"...", kButton, 0, {3000, 1080, 375, 285}},
+    {IDC_COMMAND3, L"BUTTON", L"by Ravelyn -=GO=-", kButton, 0, {120, 1560, 3255, 375}},
 };
 
 int dpi = 96;
@@ -56,9 +61,10 @@ void CreateControls(HWND window, HINSTANCE instance) {
                        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS,
                        L"MS Sans Serif");
     for (const Control& c : kControls) {
-        HWND control = CreateWindowExW(c.exStyle, c.windowClass, c.text, WS_CHILD | WS_VISIBLE | c.style,
-                                       Px(c.twips.left), Px(c.twips.top), Px(c.twips.right),
-                                       Px(c.twips.bottom), window, nullptr, instance, nullptr);
+        HWND control =
+            CreateWindowExW(c.exStyle, c.windowClass, c.text, WS_CHILD | WS_VISIBLE | c.style,
+                            Px(c.twips.left), Px(c.twips.top), Px(c.twips.right), Px(c.twips.bottom), window,
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance, nullptr);
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     }
 }
@@ -76,6 +82,30 @@ LRESULT LabelColours(HWND window, HDC dc, HWND label) {
     return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
 }
 
+std::wstring FieldText(HWND window, int id) {
+    HWND field = GetDlgItem(window, id);
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(field)) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(field, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+// The run button: the tool on the two paths, shown normally and activated; then the end.
+void Run(HWND window) {
+    std::wstring commandLine =
+        L"kx.exe " + FieldText(window, IDC_BINFILE) + L' ' + FieldText(window, IDC_DEST);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOWNORMAL;
+    PROCESS_INFORMATION created{};
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &created))
+        return;
+    CloseHandle(created.hThread);
+    CloseHandle(created.hProcess);
+    ExitProcess(0);
+}
+
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_CREATE:
@@ -90,6 +120,9 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         EndPaint(window, &ps);
         return 0;
     }
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDC_COMMAND3 && HIWORD(wParam) == BN_CLICKED) Run(window);
+        return 0;
     case WM_CTLCOLORSTATIC:
         return LabelColours(window, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
     case WM_DESTROY:
