@@ -1,7 +1,9 @@
 """Rows of the benchmark table about the files themselves: size, where the bytes go
 (code, resources, the rest) and which DLLs each program imports, read from the PE headers.
 
-    python3 image_rows.py Quorvane.exe bare_window.exe
+    python3 image_rows.py Quorvane.exe window_floor.exe bare_window.exe
+
+Its columns are those of bench_driver's rows: measure, the three programs, two ratios, limit, met.
 """
 import struct
 import sys
@@ -101,25 +103,25 @@ def breakdown(image):
             "rest": "%s (%s)" % (grouped(size - code - rsrc), listed(others))}
 
 
-def row(*cells):
-    print("| " + " | ".join(cells) + " |")
+def row(measure, quorvane, floor, bare, limit="", met=""):
+    print("| " + " | ".join([measure, quorvane, floor, bare, "", "", limit, met]) + " |")
 
 
 def main():
-    quorvane, bare = Image(sys.argv[1]), Image(sys.argv[2])
-    q, b = breakdown(quorvane), breakdown(bare)
+    images = [Image(path) for path in sys.argv[1:4]]
+    quorvane = images[0]
+    q, f, b = (breakdown(image) for image in images)
     size = len(quorvane.data)
-    row("File size (bytes)", q["size"], b["size"], "", "<= " + grouped(SIZE_LIMIT),
+    row("File size (bytes)", q["size"], f["size"], b["size"], "<= " + grouped(SIZE_LIMIT),
         "met" if size <= SIZE_LIMIT else "**not met**")
-    row("of which code, .text (bytes)", q["code"], b["code"], "", "", "")
-    row("of which resources, .rsrc (bytes)", q["rsrc"], b["rsrc"], "", "", "")
-    row("of which the rest (bytes)", q["rest"], b["rest"], "", "", "")
+    for key, measure in (("code", "of which code, .text (bytes)"), ("rsrc", "of which resources, .rsrc (bytes)"),
+                         ("rest", "of which the rest (bytes)")):
+        row(measure, q[key], f[key], b[key])
     imports = quorvane.imports()
     foreign = [dll for dll in imports if dll.lower().removesuffix(".dll") not in SYSTEM_DLLS]
-    row("DLLs imported at load", listed(imports), listed(bare.imports()), "", "Windows system DLLs only",
+    row("DLLs imported at load", *(listed(image.imports()) for image in images), "Windows system DLLs only",
         "met" if imports and not foreign else "**not met** (%s)" % listed(foreign))
-    row("DLLs imported on first use (delay-load)", listed(quorvane.delay_imports()), listed(bare.delay_imports()),
-        "", "", "")
+    row("DLLs imported on first use (delay-load)", *(listed(image.delay_imports()) for image in images))
 
 
 if __name__ == "__main__":
