@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "app/Launch.h"
 #include "app/Picture.h"
 #include "resource.h"
 
@@ -89,21 +90,11 @@ std::wstring FieldText(HWND window, int id) {
     return text;
 }
 
-// The run button: the tool on the two paths, shown normally and activated; then the end.
+// The run button: the tool on the two paths, started as the program starts it (shown
+// normally and activated); then the end.
 void Run(HWND window) {
-    std::wstring commandLine =
-        L"kx.exe " + FieldText(window, IDC_BINFILE) + L' ' + FieldText(window, IDC_DEST);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_SHOWNORMAL;
-    PROCESS_INFORMATION created{};
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &created))
-        return;
-    CloseHandle(created.hThread);
-    CloseHandle(created.hProcess);
-    ExitProcess(0);
+    if (LaunchTool(L"kx.exe " + FieldText(window, IDC_BINFILE) + L' ' + FieldText(window, IDC_DEST)))
+        ExitProcess(0);
 }
 
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
