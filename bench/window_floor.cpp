@@ -9,14 +9,13 @@
 
 #include <string>
 
+#include "FloorWindow.h"
 #include "app/Launch.h"
 #include "app/Picture.h"
 #include "resource.h"
 
 namespace {
 
-constexpr int kTwipsPerInch = 1440;
-constexpr SIZE kClientTwips = {3540, 2070};
 constexpr COLORREF kBackColor = RGB(1, 0, 66);
 constexpr COLORREF kLabelColor = RGB(255, 255, 255);
 
@@ -47,7 +46,7 @@ Picture picture;
 HFONT font;
 HBRUSH backColor;
 
-int Px(int twips) { return MulDiv(twips, dpi, kTwipsPerInch); }
+int Px(int twips) { return MulDiv(twips, dpi, floor_window::kTwipsPerInch); }
 
 void DrawBackground(HWND window, HDC dc) {
     RECT client;
@@ -135,30 +134,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_QUORVANE));
     wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512) /* IDC_ARROW */);
     wc.lpszClassName = L"WindowFloor";
-    if (!RegisterClassExW(&wc)) return 1;
-
-    HDC screen = GetDC(nullptr);
-    dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-
-    constexpr DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
-    RECT outer = {0, 0, Px(kClientTwips.cx), Px(kClientTwips.cy)};
-    AdjustWindowRectEx(&outer, style, FALSE, 0);
-    const int width = outer.right - outer.left;
-    const int height = outer.bottom - outer.top;
-    const int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
-    const int y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
-
-    HWND window = CreateWindowExW(0, wc.lpszClassName, L"Ostrafel Frontend 1.2", style, x, y, width, height,
-                                  nullptr, nullptr, instance, nullptr);
-    if (!window) return 1;
-    ShowWindow(window, showCommand);
-    UpdateWindow(window);
-
-    MSG msg;
-    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-    return static_cast<int>(msg.wParam);
+    dpi = floor_window::ScreenDpi();
+    return floor_window::Run(wc, L"Ostrafel Frontend 1.2", dpi, showCommand);
 }
