@@ -64,13 +64,12 @@ apt_install() {
     local native line suite arch uri held=() pins
     apt_get install -y --no-install-recommends --no-remove "$@" && return 0
     native=$(dpkg --print-architecture)
-    # Only a resolver's failure can come of versions that disagree.
-    grep -q -e 'unmet dependencies' -e 'generated breaks' <<<"$APT_OUTPUT" || UNREADABLE_INDEXES=()
     for line in "${UNREADABLE_INDEXES[@]}"; do
         read -r suite arch uri <<<"$line"
         [ "$arch" = "$native" ] || [ "$arch" = all ] || held+=("$suite")
     done
-    if [ ${#held[@]} -gt 0 ]; then
+    # Only a resolver's failure can come of versions that disagree.
+    if [ ${#held[@]} -gt 0 ] && grep -q -e 'unmet dependencies' -e 'generated breaks' <<<"$APT_OUTPUT"; then
         mapfile -t held < <(printf '%s\n' "${held[@]}" | sort -u)
         pins=$(mktemp)
         for suite in "${held[@]}"; do

@@ -83,5 +83,5 @@ inside() {
     chroot "$ROOT" /usr/bin/env -i HOME=/root LANG=C.UTF-8 TERM=dumb \
         PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
         ${QUORVANE_I386:+QUORVANE_I386="$QUORVANE_I386"} ${CI:+CI="$CI"} \
-        bash -c 'mkdir -p /root/quorvane && cd /root/quorvane && "$@"' inside "$@"
+        bash -c 'cd /root/quorvane && "$@"' inside "$@"
 }
