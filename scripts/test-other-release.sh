@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Runs the test command on the other supported Debian release than this machine's (12
 # "bookworm" and 13 "trixie"), as a new user of that release would: in a fresh root of it
-# (scripts/roots.sh), on a fresh clone of this checkout's commit. .ci/run runs it after the
+# (scripts/lib/roots.sh), on a fresh clone of this checkout's commit. .ci/run runs it after the
 # test command, so that a change passes only if it passes on both releases. Arguments go to
 # ctest, as with the test command.
 source "$(dirname "$0")/common.sh"
 [ -z "$NATIVE_WINDOWS" ] || { echo "The other Debian release is tried on Debian only."; exit 0; }
 [ "$(id -u)" = 0 ] || { echo "The other Debian release needs root (debootstrap, chroot)." >&2; exit 1; }
-source "$QUORVANE_ROOT/scripts/roots.sh"
+source "$QUORVANE_ROOT/scripts/lib/roots.sh"
 other_release
 [ -n "$OTHER" ] || { echo "Debian '$(debian_codename)' is neither 12 nor 13: no other release to test beside it."; exit 0; }
 # As the root's run will find it: natively or emulated, decided once the packages are in.

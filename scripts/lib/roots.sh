@@ -48,7 +48,7 @@ cleanup_root() {
     # Only once nothing is mounted inside any more.
     if [ -n "$ROOT" ] && ! grep -q " $ROOT/" /proc/mounts; then rm -rf "$ROOT"; fi
 }
-bind() {
+bind_into_root() {
     mkdir -p "$ROOT$2"
     mount --rbind "$1" "$ROOT$2"
     mount --make-rslave "$ROOT$2"
@@ -62,13 +62,13 @@ fresh_root() {
     cp -a "$base/." "$ROOT/"
     rm -f "$ROOT/.complete"
     mkdir -p "$ROOTS_CACHE/$1-apt-archives/partial"
-    bind /proc /proc
-    bind /sys /sys
-    bind /dev /dev
+    bind_into_root /proc /proc
+    bind_into_root /sys /sys
+    bind_into_root /dev /dev
     # One /tmp: the X servers of both sides share their sockets' abstract names, and their lock
     # files there keep them off each other's display numbers.
-    bind /tmp /tmp
-    bind "$ROOTS_CACHE/$1-apt-archives" /var/cache/apt/archives
+    bind_into_root /tmp /tmp
+    bind_into_root "$ROOTS_CACHE/$1-apt-archives" /var/cache/apt/archives
     cp /etc/resolv.conf "$ROOT/etc/resolv.conf"
 }
 
@@ -82,6 +82,6 @@ clone_into_root() {
 inside() {
     chroot "$ROOT" /usr/bin/env -i HOME=/root LANG=C.UTF-8 TERM=dumb \
         PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-        ${QUORVANE_I386:+QUORVANE_I386="$QUORVANE_I386"} ${CI:+CI="$CI"} \
+        ${QUORVANE_I386:+QUORVANE_I386="$QUORVANE_I386"} \
         bash -c 'cd /root/quorvane && "$@"' inside "$@"
 }

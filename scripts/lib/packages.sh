@@ -1,8 +1,28 @@
-# apt as the commands use it, sourced by common.sh. A fresh machine is not always a tidy one:
-# another apt may hold the package lock (the machine's own first updates), and a mirror between
-# two syncs may serve an index that does not match its Release file. The commands wait for the
-# lock, read what the mirror has, and install past one unreadable foreign index; what really
-# failed is said in one line. Apt's own messages go to $APT_LOG, which those lines name.
+# The packages the commands need, and apt as they use it. A fresh machine is not always a tidy
+# one: another apt may hold the package lock (the machine's own first updates), and a mirror
+# between two syncs may serve an index that does not match its Release file. The commands wait
+# for the lock, read what the mirror has, and install past one unreadable foreign index; what
+# really failed is said in one line. Apt's own messages go to $APT_LOG, which those lines name.
+
+PACKAGES=(cmake make g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
+    mingw-w64-i686-dev googletest wine wine32:i386 xvfb xauth x11-utils fonts-wine
+    imagemagick python3 python3-pil clang lld)
+PACKAGES+=(clang-format clang-tidy)  # the code's format and static analysis
+PACKAGES+=(openbox xdotool wmctrl)  # the window-manager tests
+PACKAGES+=(python3-xlib)  # the drop source of the drop tests
+
+install_packages() {
+    if [ -n "$NATIVE_WINDOWS" ] || ! command -v dpkg >/dev/null; then return 0; fi
+    dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+    install_missing "${PACKAGES[@]}"
+}
+
+# The machine's Debian release by its code name, and the mirror its own apt source names for it.
+debian_codename() { (. /etc/os-release && echo "${VERSION_CODENAME:-}"); }
+debian_mirror() {
+    apt-get indextargets --format '$(RELEASE) $(COMPONENT) $(REPO_URI)' 2>/dev/null |
+        awk -v suite="$1" '$1 == suite && $2 == "main" { print $3; exit }'
+}
 
 APT_LOG=${QUORVANE_APT_LOG:-/var/log/quorvane-apt.log}
 APT_LOCK_WAIT=${QUORVANE_APT_LOCK_WAIT:-300}  # seconds, at most, for another apt's lock
