@@ -10,18 +10,22 @@ source "$(dirname "$0")/common.sh"
 source "$QUORVANE_ROOT/scripts/lib/roots.sh"
 other_release
 [ -n "$OTHER" ] || { echo "Debian '$(debian_codename)' is neither 12 nor 13: no other release to test beside it."; exit 0; }
-# As the root's run will find it: natively or emulated, decided once the packages are in.
+# The root runs 32-bit programs the machine's way: set up here first, as the test command does.
 install_packages
 setup_i386 >/dev/null
 
 fresh_root "$OTHER"
 clone_into_root
+watch_handlers
 echo "The test command again, on Debian $OTHER_NUMBER ($OTHER), in a fresh root of it ($ROOT):"
+inside bash -c 'source scripts/common.sh; install_packages'
 # Where this machine emulates 32-bit programs, the other release's Wine may not run that way:
 # then say so, and leave the machine's own release as the only one tested.
-inside bash -c 'source scripts/common.sh; install_packages'
+status=0
 if [[ $I386_WAY == emulated* ]] && ! why=$(inside bash -c 'source scripts/common.sh; setup_i386' 2>&1); then
     echo "Debian $OTHER_NUMBER's Wine does not run with 32-bit programs emulated here ($(printf '%s' "$why" | tail -n 1)): only Debian $(cat /etc/debian_version) was tested."
-    exit 0
+else
+    inside bash scripts/test.sh "$@" || status=$?
 fi
-inside bash scripts/test.sh "$@"
+handlers_unchanged || status=1
+exit $status

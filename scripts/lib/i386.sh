@@ -1,9 +1,15 @@
-# 32-bit programs (Wine's own i386 side and the program) run natively where the kernel runs
-# them. Where it does not (no 32-bit code segment at all), qemu's user-mode emulator runs them,
-# registered with binfmt_misc for i386 programs; Debian 12's own qemu (7.2) cannot run Wine,
-# the one from its backports suite (10) can. QUORVANE_I386=emulated takes the emulated way on
-# any machine. Sets I386_WAY to a phrase saying which way was taken, and prints it.
-I386_HANDLER=/proc/sys/fs/binfmt_misc/qemu-i386
+# 32-bit programs: Wine's own i386 side and the program. They run natively where the kernel
+# runs them. Where it refuses them (no 32-bit code segment at all), qemu's user-mode emulator
+# runs them, registered with binfmt_misc as the handler of i386 programs; Debian 12's own qemu
+# (7.2) cannot run Wine, the one from its backports suite (10) can. QUORVANE_I386=emulated
+# takes the emulated way on any machine. setup_i386 finds out which way they run, sets
+# I386_WAY to a phrase saying so, and prints it.
+#
+# The kernel, and with it every handler, is the machine's, shared by each root (chroot) on it:
+# inside a root the scripts take the machine's way as it is, and never register or drop a
+# handler. Nothing touches a handler before Wine is known to be there to try.
+I386_HANDLERS=/proc/sys/fs/binfmt_misc
+I386_HANDLER=$I386_HANDLERS/qemu-i386
 I386_PROGRAM=/usr/lib/wine/wine  # Wine's 32-bit loader: a 32-bit program to try
 I386_WAY=""
 QEMU=/usr/bin/qemu-i386
@@ -15,29 +21,72 @@ i386_fails() {
 
 i386_runs() { "$I386_PROGRAM" --version >/dev/null 2>&1; }
 
-# Whether the kernel refuses 32-bit programs, asked of Wine's own 32-bit loader once the
-# packages are in: only the kernel's "Exec format error" (exit status 126) says so. A loader
-# that is missing, or that fails another way, is not a kernel that refuses it.
-kernel_refuses_i386() {
-    local status=0 said
-    [ -x "$I386_PROGRAM" ] || {
-        echo "Wine's 32-bit loader $I386_PROGRAM is not installed (package wine32:i386): the packages did not all install." >&2
-        exit 1
-    }
-    said=$("$I386_PROGRAM" --version 2>&1 >/dev/null) || status=$?
-    [ "$status" -ne 0 ] || return 1
-    [ "$status" -eq 126 ] && [[ $said == *"Exec format error"* ]] && return 0
-    echo "Wine's 32-bit loader fails (exit status $status): $(printf '%s' "$said" | head -n1)" >&2
-    exit 1
+# How a 32-bit program runs here, found out by running the smallest one: an ELF file for the 386
+# that asks for the machine's name (uname) and exits with its first letter, "x" (x86_64) where
+# the kernel runs it and "i" (i686) where qemu does. Prints "natively", "emulated" or "refused".
+# With "kernel" as $1 its ABI version is 1, which the handlers' masks leave out and the
+# kernel's own loader ignores: then it tells whether the kernel itself runs 32-bit programs,
+# whatever handler is registered, seen or not.
+i386_probe() {
+    local file status=0 said
+    file=$(mktemp)
+    {
+        printf '\x7fELF\x01\x01\x01\x00'
+        if [ "${1:-}" = kernel ]; then printf '\x01'; else printf '\x00'; fi
+        printf '\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00\x01\x00\x00\x00'  # executable, for the 386
+        printf '\x54\x80\x04\x08\x34\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x34\x00\x20\x00'
+        printf '\x01\x00\x00\x00\x00\x00\x00\x00'  # one program header: the whole file, loaded
+        printf '\x01\x00\x00\x00\x00\x00\x00\x00\x00\x80\x04\x08\x00\x80\x04\x08'
+        printf '\x72\x00\x00\x00\x72\x00\x00\x00\x05\x00\x00\x00\x00\x10\x00\x00'
+        # sub esp, 400; mov ebx, esp; mov eax, 122 (uname); int 0x80
+        printf '\x81\xec\x90\x01\x00\x00\x89\xe3\xb8\x7a\x00\x00\x00\xcd\x80'
+        # movzx ebx, byte [esp + 260] (the machine's name); mov eax, 1 (exit); int 0x80
+        printf '\x0f\xb6\x9c\x24\x04\x01\x00\x00\xb8\x01\x00\x00\x00\xcd\x80'
+    } >"$file"
+    chmod +x "$file"
+    said=$("$file" 2>&1) || status=$?
+    rm -f "$file"
+    case $status in
+    120) echo natively ;;
+    105) echo emulated ;;
+    126) [[ $said == *"Exec format error"* ]] || i386_fails "a 32-bit program could not be tried: $said"
+        echo refused ;;
+    *) echo refused ;;  # loaded, then stopped: the kernel has no 32-bit code segment
+    esac
 }
 
-# Fails only where a handler is registered and binfmt_misc would not let go of it.
-drop_i386_handler() { [ ! -e "$I386_HANDLER" ] || { echo -1 >"$I386_HANDLER"; } 2>/dev/null; }
+# Whether this runs inside a root (chroot) of the machine. Debian's ischroot compares / with the
+# first process's; where it cannot tell, a root's / is no mount point of its own.
+in_root() {
+    local status=0
+    ischroot 2>/dev/null || status=$?
+    case $status in
+    0) return 0 ;;
+    1) return 1 ;;
+    esac
+    ! awk '$5 == "/" { found = 1 } END { exit !found }' /proc/self/mountinfo 2>/dev/null
+}
+
+# binfmt_misc, mounted where it is not yet (a machine's handlers apply whether it is or not).
+see_i386_handlers() {
+    [ -e "$I386_HANDLERS/register" ] || mount -t binfmt_misc binfmt_misc "$I386_HANDLERS" 2>/dev/null || true
+}
+
+# The machine's handlers, each by name with what binfmt_misc says of it.
+machine_handlers() {
+    local entry
+    for entry in "$I386_HANDLERS"/*; do
+        case ${entry##*/} in register | status) ;; *) printf '%s: %s\n' "${entry##*/}" "$(tr '\n' ' ' <"$entry")" ;; esac
+    done
+}
 
 i386_handler_is_ours() {
     grep -qx enabled "$I386_HANDLER" 2>/dev/null && grep -qx "interpreter $QEMU" "$I386_HANDLER" &&
         grep -qx 'flags: OCF' "$I386_HANDLER"
 }
+
+# Fails only where a handler is registered and binfmt_misc would not let go of it.
+drop_i386_handler() { [ ! -e "$I386_HANDLER" ] || { echo -1 >"$I386_HANDLER"; } 2>/dev/null; }
 
 qemu_version() { { "$QEMU" --version 2>/dev/null || true; } | sed -n '1s/^qemu-i386 version \([0-9.]*\).*/\1/p'; }
 
@@ -62,45 +111,66 @@ install_qemu() {
     fi
 }
 
+# On the machine itself: qemu-i386 10 or later registered as the handler of i386 programs, in
+# place of one that is not (a handler that runs Wine already was left alone before this).
 emulate_i386() {
     [ "$(id -u)" = 0 ] || i386_fails "emulating them needs root (binfmt_misc, packages): run this as root."
-    if [ ! -e /proc/sys/fs/binfmt_misc/register ]; then
-        mount -t binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc 2>/dev/null ||
-            i386_fails "this kernel has no binfmt_misc to hand them to an emulator; use another machine."
-    fi
+    [ -e "$I386_HANDLERS/register" ] ||
+        i386_fails "this kernel has no binfmt_misc to hand them to an emulator; use another machine."
     local version
     version=$(qemu_version)
     [ "${version%%.*}" -ge 10 ] 2>/dev/null || install_qemu
     version=$(qemu_version)
     [ "${version%%.*}" -ge 10 ] 2>/dev/null || i386_fails "$QEMU is version '${version:-none}', and Wine needs 10 or later."
-    # Wine's server reaches into its clients' memory through ptrace, which the emulator does
-    # not pass on: the 64-bit server runs natively beside the emulated 32-bit side.
-    if [ ! -x /usr/lib/wine/wineserver64 ]; then
-        (install_missing wine64) ||
-            i386_fails "wine64, whose server must run natively beside the emulator, did not install."
-    fi
-    # Already registered as below (another run set it up): left alone, so that a run going on
-    # beside this one never finds its 32-bit programs without a handler.
-    if ! i386_handler_is_ours; then
-        drop_i386_handler || i386_fails "binfmt_misc would not let go of the handler $I386_HANDLER."
-        # An ELF file for the 386, executable or shared; F: the kernel opens qemu once, now.
-        { echo ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:'"$QEMU"':OCF' \
-            >/proc/sys/fs/binfmt_misc/register; } 2>/dev/null || i386_fails "binfmt_misc refused the handler for $QEMU."
-    fi
-    i386_runs || i386_fails "not even emulated by qemu-i386 $version: '$I386_PROGRAM --version' fails."
-    I386_WAY="emulated by qemu-i386 $version"
+    i386_handler_is_ours && return 0
+    drop_i386_handler || i386_fails "binfmt_misc would not let go of the handler $I386_HANDLER."
+    # An ELF file for the 386, executable or shared; F: the kernel opens qemu once, now.
+    { echo ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:'"$QEMU"':OCF' \
+        >"$I386_HANDLERS/register"; } 2>/dev/null || i386_fails "binfmt_misc refused the handler for $QEMU."
 }
 
 setup_i386() {
     [ -z "$NATIVE_WINDOWS" ] || return 0
     case ${QUORVANE_I386:-} in
-    "")
-        # A handler that an emulated run left registered would emulate what this machine runs.
-        drop_i386_handler || true
-        if kernel_refuses_i386; then emulate_i386; else I386_WAY="natively"; fi
-        ;;
-    emulated) emulate_i386 ;;
+    "" | emulated) ;;
     *) i386_fails "QUORVANE_I386 is '$QUORVANE_I386'; it may only be 'emulated', or unset." ;;
     esac
-    echo "32-bit programs run $I386_WAY."
+    # A machine without Wine is a failed install to name, not a kernel to find a way around.
+    [ -x "$I386_PROGRAM" ] || {
+        echo "Wine's 32-bit loader $I386_PROGRAM is not installed (package wine32:i386): the packages did not all install." >&2
+        exit 1
+    }
+    local way where="" version
+    way=$(i386_probe) || exit 1
+    if in_root; then
+        where=" (the way of the machine that this root is on)"
+        [ "$way" != refused ] ||
+            i386_fails "the kernel refuses them, and a root registers no handler: run this command on the machine itself first."
+    else
+        see_i386_handlers
+        if [ "$way" = emulated ] && i386_runs; then
+            # A handler that a run with QUORVANE_I386=emulated left, where the kernel runs them itself.
+            if [ -z "${QUORVANE_I386:-}" ] && i386_handler_is_ours && [ "$(i386_probe kernel)" = natively ]; then
+                drop_i386_handler || i386_fails "binfmt_misc would not let go of the handler $I386_HANDLER."
+            fi
+        elif [ "$way" != natively ] || [ -n "${QUORVANE_I386:-}" ]; then
+            emulate_i386
+        fi
+        way=$(i386_probe) || exit 1
+    fi
+    if [ "$way" = emulated ]; then
+        # Wine's server reaches into its clients' memory through ptrace, which the emulator
+        # does not pass on: the 64-bit server runs natively beside the emulated 32-bit side.
+        [ -x /usr/lib/wine/wineserver64 ] || (install_missing wine64) ||
+            i386_fails "wine64, whose server must run natively beside the emulator, did not install."
+        version=$(qemu_version)
+        I386_WAY="emulated by qemu-i386 $version"
+        i386_handler_is_ours && [ -n "$version" ] || I386_WAY="emulated by the machine's handler"
+    else
+        I386_WAY=natively
+    fi
+    local said
+    said=$("$I386_PROGRAM" --version 2>&1 >/dev/null) ||
+        i386_fails "Wine's 32-bit loader fails, $I386_WAY: $(printf '%s' "$said" | head -n1)"
+    echo "32-bit programs run $I386_WAY$where."
 }

@@ -2,6 +2,9 @@
 # with debootstrap from the mirror this machine's own apt source names. Sourced after
 # common.sh, by the scripts that run something inside such a root. Needs root.
 #
+# A root shares the machine's kernel, and with it the machine's binfmt_misc handlers (how
+# 32-bit programs run): each script that runs a root checks that it left them as it found them.
+#
 # The base root (what a fresh machine of this project's kind holds: git, cmake, make, g++,
 # clang, clang-tidy, python3) is made once and kept in $ROOTS_CACHE; every fresh root is a
 # copy of it, removed after. The packages apt fetches inside are kept there too.
@@ -40,8 +43,10 @@ base_root() {
 # /tmp bound into it, removed when the script ends.
 ROOT=""
 MOUNTS=()
+WATCH_HANDLER=""
 cleanup_root() {
     local i
+    [ -z "$WATCH_HANDLER" ] || echo -1 >"$WATCH_HANDLER" 2>/dev/null || true
     for ((i = ${#MOUNTS[@]} - 1; i >= 0; i--)); do
         umount -R "${MOUNTS[i]}" 2>/dev/null || umount -R -l "${MOUNTS[i]}" 2>/dev/null || true
     done
@@ -82,6 +87,27 @@ clone_into_root() {
 inside() {
     chroot "$ROOT" /usr/bin/env -i HOME=/root LANG=C.UTF-8 TERM=dumb \
         PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-        ${QUORVANE_I386:+QUORVANE_I386="$QUORVANE_I386"} \
         bash -c 'cd /root/quorvane && "$@"' inside "$@"
+}
+
+# Notes the machine's handlers before a root runs (after fresh_root). Where it has none, a handler
+# of this script's own, for a file format that nothing uses, stands in, removed at the end.
+HANDLERS_BEFORE=""
+watch_handlers() {
+    see_i386_handlers
+    if [ -z "$(machine_handlers)" ]; then
+        echo ':quorvane-watch:M::QuorvaneWatch::/bin/false:' >"$I386_HANDLERS/register"
+        WATCH_HANDLER=$I386_HANDLERS/quorvane-watch
+    fi
+    HANDLERS_BEFORE=$(machine_handlers)
+}
+
+# Fails, saying what changed, where the handlers are not as watch_handlers found them.
+handlers_unchanged() {
+    local now
+    now=$(machine_handlers)
+    [ "$now" = "$HANDLERS_BEFORE" ] && return 0
+    echo "FAILED: the root changed the machine's binfmt_misc handlers." >&2
+    printf 'Before:\n%s\nAfter:\n%s\n' "${HANDLERS_BEFORE:-(none)}" "${now:-(none)}" | sed 's/^/  | /' >&2
+    return 1
 }
