@@ -88,8 +88,9 @@ apt_install() {
         read -r suite arch uri <<<"$line"
         [ "$arch" = "$native" ] || [ "$arch" = all ] || held+=("$suite")
     done
-    # Only a resolver's failure can come of versions that disagree.
-    if [ ${#held[@]} -gt 0 ] && grep -q -e 'unmet dependencies' -e 'generated breaks' <<<"$APT_OUTPUT"; then
+    # Whatever words apt's resolver fails in (they differ between apt's versions), a try with the
+    # suite held back costs little where the failure had another cause.
+    if [ ${#held[@]} -gt 0 ]; then
         mapfile -t held < <(printf '%s\n' "${held[@]}" | sort -u)
         pins=$(mktemp)
         for suite in "${held[@]}"; do
