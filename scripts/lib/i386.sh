@@ -25,33 +25,28 @@ i386_runs() { "$I386_PROGRAM" --version >/dev/null 2>&1; }
 # that asks for the machine's name (uname) and exits with its first letter, "x" (x86_64) where
 # the kernel runs it and "i" (i686) where qemu does. Prints "natively", "emulated" or "refused".
 # With "kernel" as $1 its ABI version is 1, which the handlers' masks leave out and the
-# kernel's own loader ignores: then it tells whether the kernel itself runs 32-bit programs,
-# whatever handler is registered, seen or not.
+# kernel's own loader ignores: then it tells whether the kernel itself runs 32-bit programs.
 i386_probe() {
-    local file status=0 said
+    local file status=0 said abi='\x00'
+    [ "${1:-}" != kernel ] || abi='\x01'
     file=$(mktemp)
-    {
-        printf '\x7fELF\x01\x01\x01\x00'
-        if [ "${1:-}" = kernel ]; then printf '\x01'; else printf '\x00'; fi
-        printf '\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00\x01\x00\x00\x00'  # executable, for the 386
-        printf '\x54\x80\x04\x08\x34\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x34\x00\x20\x00'
-        printf '\x01\x00\x00\x00\x00\x00\x00\x00'  # one program header: the whole file, loaded
-        printf '\x01\x00\x00\x00\x00\x00\x00\x00\x00\x80\x04\x08\x00\x80\x04\x08'
-        printf '\x72\x00\x00\x00\x72\x00\x00\x00\x05\x00\x00\x00\x00\x10\x00\x00'
-        # sub esp, 400; mov ebx, esp; mov eax, 122 (uname); int 0x80
-        printf '\x81\xec\x90\x01\x00\x00\x89\xe3\xb8\x7a\x00\x00\x00\xcd\x80'
-        # movzx ebx, byte [esp + 260] (the machine's name); mov eax, 1 (exit); int 0x80
-        printf '\x0f\xb6\x9c\x24\x04\x01\x00\x00\xb8\x01\x00\x00\x00\xcd\x80'
-    } >"$file"
+    # The ELF header and one program header, loading the whole file; then the code: sub esp, 400;
+    # mov ebx, esp; mov eax, 122 (uname); int 0x80; movzx ebx, byte [esp + 260] (the machine's
+    # name); mov eax, 1 (exit); int 0x80.
+    printf '\x7fELF\x01\x01\x01\x00'"$abi"'\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00\x01\x00\x00\x00' >"$file"
+    printf '\x54\x80\x04\x08\x34\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x34\x00\x20\x00\x01\x00\x00\x00' >>"$file"
+    printf '\x00\x00\x00\x00\x01\x00\x00\x00\x00\x00\x00\x00\x00\x80\x04\x08\x00\x80\x04\x08\x72\x00\x00\x00' >>"$file"
+    printf '\x72\x00\x00\x00\x05\x00\x00\x00\x00\x10\x00\x00\x81\xec\x90\x01\x00\x00\x89\xe3\xb8\x7a\x00\x00' >>"$file"
+    printf '\x00\xcd\x80\x0f\xb6\x9c\x24\x04\x01\x00\x00\xb8\x01\x00\x00\x00\xcd\x80' >>"$file"
     chmod +x "$file"
     said=$("$file" 2>&1) || status=$?
     rm -f "$file"
     case $status in
     120) echo natively ;;
     105) echo emulated ;;
-    126) [[ $said == *"Exec format error"* ]] || i386_fails "a 32-bit program could not be tried: $said"
+    *) # not started, or stopped at once: a kernel without 32-bit code segments
+        [ "$status" != 126 ] || [[ $said == *"Exec format error"* ]] || i386_fails "a 32-bit program could not be tried: $said"
         echo refused ;;
-    *) echo refused ;;  # loaded, then stopped: the kernel has no 32-bit code segment
     esac
 }
 
