@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "DpiAware.h"
+#include "driver/DpiAware.h"
 #include "common/Unique.h"
 #include "resource.h"
 
