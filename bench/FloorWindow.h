@@ -4,10 +4,9 @@
 
 #include <windows.h>
 
-namespace floor_window {
+#include "form.h"
 
-constexpr int kTwipsPerInch = 1440;
-constexpr SIZE kClientTwips = {3540, 2070};  // Quorvane's client area
+namespace floor_window {
 
 inline int ScreenDpi() {
     HDC screen = GetDC(nullptr);
@@ -19,17 +18,16 @@ inline int ScreenDpi() {
 // The window of the class given (registered here), with the caption given; its exit code.
 inline int Run(const WNDCLASSEXW& wc, const wchar_t* caption, int dpi, int showCommand) {
     if (!RegisterClassExW(&wc)) return 1;
-    constexpr DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
-    RECT outer = {0, 0, MulDiv(kClientTwips.cx, dpi, kTwipsPerInch),
-                  MulDiv(kClientTwips.cy, dpi, kTwipsPerInch)};
-    AdjustWindowRectEx(&outer, style, FALSE, 0);
+    RECT outer = {0, 0, MulDiv(form::kClientSize.cx, dpi, form::kTwipsPerInch),
+                  MulDiv(form::kClientSize.cy, dpi, form::kTwipsPerInch)};
+    AdjustWindowRectEx(&outer, form::kStyle, FALSE, 0);
     const int width = outer.right - outer.left;
     const int height = outer.bottom - outer.top;
     const int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
     const int y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
 
-    HWND window = CreateWindowExW(0, wc.lpszClassName, caption, style, x, y, width, height, nullptr, nullptr,
-                                  wc.hInstance, nullptr);
+    HWND window = CreateWindowExW(0, wc.lpszClassName, caption, form::kStyle, x, y, width, height, nullptr,
+                                  nullptr, wc.hInstance, nullptr);
     if (!window) return 1;
     ShowWindow(window, showCommand);
     UpdateWindow(window);

@@ -1,8 +1,9 @@
 // Measures Quorvane.exe on the same machine against two floors and prints the rows of a
 // markdown table: start-up time, working set, click-to-tool latency and the modules loaded.
 // The window floor (window_floor.exe) is the same window with only what any program showing it
-// must do: its picture decoded and drawn, its seven controls, and at the click the tool started
-// and the process ended; the bare window (bare_window.exe) is the same frame, empty.
+// must do, in code of its own: its picture decoded and drawn, its seven controls, and at the
+// click the tool started and the process ended; the bare window (bare_window.exe) is the same
+// frame, empty.
 // A benchmark, not a test: it marks each limit met or not and never fails on a figure.
 //
 //   bench_driver <folder with the programs and kx.exe> [start runs] [click runs]
@@ -14,18 +15,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cwchar>
-#include <functional>
 #include <set>
 #include <string>
 #include <vector>
 
-#include "DpiAware.h"
-#include "common/Unique.h"
+#include "driver/DpiAware.h"
+#include "driver/Driver.h"
 #include "resource.h"
 
 namespace {
 
-constexpr DWORD kTimeoutMs = 10000;
+using driver::kTimeoutMs;
 
 LONGLONG Ticks() {
     LARGE_INTEGER now;
@@ -42,128 +42,6 @@ double Ms(LONGLONG ticks) {
     return ticks / ticksPerMs;
 }
 
-// Polls every ~2 ms so that the wait itself adds little to what is timed.
-bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = kTimeoutMs) {
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    for (;;) {
-        if (condition()) return true;
-        if (GetTickCount64() > deadline) return false;
-        Sleep(2);
-    }
-}
-
-struct WindowSearch {
-    DWORD pid;
-    HWND found;
-};
-
-BOOL CALLBACK MatchVisible(HWND window, LPARAM param) {
-    auto* search = reinterpret_cast<WindowSearch*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    if (pid != search->pid || !IsWindowVisible(window)) return TRUE;
-    search->found = window;
-    return FALSE;
-}
-
-HWND VisibleTopWindow(DWORD pid) {
-    WindowSearch search{pid, nullptr};
-    EnumWindows(MatchVisible, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-UniqueHandle OpenForReading(const std::wstring& path) {
-    HANDLE file =
-        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    return UniqueHandle(file == INVALID_HANDLE_VALUE ? nullptr : file);
-}
-
-// One start of a windowed program, timed from just before its creation until its window
-// is visible and it waits for input. Ended by force if still running when dropped.
-class Program {
-public:
-    Program(const std::wstring& exe, const std::wstring& folder) {
-        std::wstring commandLine = L"\"" + exe + L"\"";
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION created{};
-        const LONGLONG start = Ticks();
-        // Without a console, as Explorer starts it: Wine would hand this driver's console on
-        // to the program, and through it to the tool, which then opens no console of its own.
-        if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS,
-                            nullptr, folder.c_str(), &startup, &created))
-            return;
-        process_.reset(created.hProcess);
-        UniqueHandle thread(created.hThread);
-        pid_ = created.dwProcessId;
-        WaitForInputIdle(process_.get(), kTimeoutMs);
-        idleMs_ = Ms(Ticks() - start);
-        window_ = VisibleTopWindow(pid_);
-        visibleAtIdle_ = window_ != nullptr;
-        if (window_ || WaitUntil([&] { return (window_ = VisibleTopWindow(pid_)) != nullptr; }))
-            readyMs_ = Ms(Ticks() - start);
-    }
-    ~Program() {
-        if (process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) {
-            TerminateProcess(process_.get(), 1);
-            WaitForSingleObject(process_.get(), kTimeoutMs);
-        }
-    }
-    Program(const Program&) = delete;
-    Program& operator=(const Program&) = delete;
-
-    bool ready() const { return window_ != nullptr; }
-    double readyMs() const { return readyMs_; }
-    double idleMs() const { return idleMs_; }
-    bool visibleAtIdle() const { return visibleAtIdle_; }
-
-    SIZE_T WorkingSet() const {
-        PROCESS_MEMORY_COUNTERS counters{};
-        UniqueHandle process = Open();
-        return process && GetProcessMemoryInfo(process.get(), &counters, sizeof counters)
-                   ? counters.WorkingSetSize
-                   : 0;
-    }
-
-    std::set<std::string> Modules() const {
-        std::set<std::string> names;
-        UniqueHandle process = Open();
-        std::vector<HMODULE> modules(256);
-        DWORD needed = 0;
-        if (!process || !EnumProcessModules(process.get(), modules.data(),
-                                            static_cast<DWORD>(modules.size() * sizeof(HMODULE)), &needed))
-            return names;
-        modules.resize(std::min<size_t>(modules.size(), needed / sizeof(HMODULE)));
-        for (HMODULE module : modules) {
-            char name[MAX_PATH];
-            const DWORD length = GetModuleBaseNameA(process.get(), module, name, MAX_PATH);
-            CharLowerBuffA(name, length);
-            names.emplace(name, length);
-        }
-        return names;
-    }
-
-    void SetText(int id, const wchar_t* text) const {
-        DWORD_PTR result = 0;
-        SendMessageTimeoutW(GetDlgItem(window_, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text),
-                            SMTO_ABORTIFHUNG, kTimeoutMs, &result);
-    }
-    void Click(int id) const { PostMessageW(GetDlgItem(window_, id), BM_CLICK, 0, 0); }
-    bool WaitForExit() const { return WaitForSingleObject(process_.get(), kTimeoutMs) == WAIT_OBJECT_0; }
-    bool Close() const { return PostMessageW(window_, WM_CLOSE, 0, 0) && WaitForExit(); }
-
-private:
-    UniqueHandle Open() const {
-        return UniqueHandle(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid_));
-    }
-
-    UniqueHandle process_;
-    DWORD pid_ = 0;
-    HWND window_ = nullptr;
-    double idleMs_ = 0, readyMs_ = 0;
-    bool visibleAtIdle_ = false;
-};
-
 struct StartSamples {
     std::vector<double> readyMs, workingSetKiB;
     int idleBeforeVisible = 0;
@@ -172,23 +50,34 @@ struct StartSamples {
     std::set<std::string> modules;
 };
 
+// One start, timed from just before the program's creation until its window is visible.
 void MeasureStart(const std::wstring& exe, const std::wstring& folder, bool keep, StartSamples& s) {
-    Program program(exe, folder);
-    if (!program.ready()) {
+    const LONGLONG start = Ticks();
+    const driver::Program program(exe, folder);
+    program.WaitForInputIdle();
+    const double idleMs = Ms(Ticks() - start);
+    // Looked for every 2 ms, so that the wait itself adds little to what is timed.
+    HWND window = nullptr;
+    const auto shown = [&] { return (window = program.TopWindow()) != nullptr; };
+    const bool visibleAtIdle = shown();
+    if (!visibleAtIdle) driver::WaitUntil(kTimeoutMs, shown, 2);
+    const double readyMs = Ms(Ticks() - start);
+    if (!window) {
         ++s.failed;
         return;
     }
-    const SIZE_T workingSet = program.WorkingSet();
+    PROCESS_MEMORY_COUNTERS memory{};
+    GetProcessMemoryInfo(program.process(), &memory, sizeof memory);
     if (keep) {
-        s.readyMs.push_back(program.readyMs());
-        s.workingSetKiB.push_back(workingSet / 1024.0);
-        if (!program.visibleAtIdle()) {
+        s.readyMs.push_back(readyMs);
+        s.workingSetKiB.push_back(memory.WorkingSetSize / 1024.0);
+        if (!visibleAtIdle) {
             ++s.idleBeforeVisible;
-            s.longestGapMs = std::max(s.longestGapMs, program.readyMs() - program.idleMs());
+            s.longestGapMs = std::max(s.longestGapMs, readyMs - idleMs);
         }
         if (s.modules.empty()) s.modules = program.Modules();
     }
-    if (!program.Close()) ++s.failed;
+    if (!PostMessageW(window, WM_CLOSE, 0, 0) || !program.WaitForExit()) ++s.failed;
 }
 
 struct ClickSamples {
@@ -196,39 +85,27 @@ struct ClickSamples {
     int failed = 0;
 };
 
-// The tool double's QueryPerformanceCounter reading at its first instruction; 0 if none.
-// Read until it opens: the double's rename may hold the new name for a moment after it
-// appears (a sharing violation, seen in up to half the runs, emulated on a busy machine).
-LONGLONG ToolStartedTicks(const std::wstring& record) {
-    LONGLONG started = 0;
-    WaitUntil([&] {
-        UniqueHandle file = OpenForReading(record);
-        wchar_t text[512] = {};
-        DWORD read = 0;
-        if (file) ReadFile(file.get(), text, sizeof text - sizeof(wchar_t), &read, nullptr);
-        const wchar_t* value = wcsstr(text, L"started=");
-        return (started = value ? _wcstoi64(value + 8, nullptr, 10) : 0) != 0;
-    });
-    return started;
-}
-
 // Both programs are started as Explorer starts them, with no console: the tool, a console
-// program, then gets a console of its own, made as it starts, for either of them alike.
+// program, then gets a console of its own, made as it starts, for either of them alike. The
+// tool double's record holds its QueryPerformanceCounter reading at its first instruction.
 void MeasureClick(const std::wstring& scratch, const wchar_t* exe, bool keep, ClickSamples& s) {
-    const std::wstring record = scratch + L"kx-record.txt";
-    DeleteFileW(record.c_str());
-    Program program(scratch + exe, scratch);
-    if (!program.ready()) {
+    DeleteFileW((scratch + L"kx-record.txt").c_str());
+    const driver::Program program(scratch + exe, scratch);
+    HWND window = program.WaitForWindow();
+    if (!window) {
         ++s.failed;
         return;
     }
-    program.SetText(IDC_BINFILE, L"C:\\img\\game.bin");
-    program.SetText(IDC_DEST, L"C:\\out\\new.bin");
+    driver::SetText(GetDlgItem(window, IDC_BINFILE), L"C:\\img\\game.bin");
+    driver::SetText(GetDlgItem(window, IDC_DEST), L"C:\\out\\new.bin");
     const LONGLONG click = Ticks();
-    program.Click(IDC_COMMAND3);
+    driver::Click(GetDlgItem(window, IDC_COMMAND3));
     const bool exited = program.WaitForExit();
     const LONGLONG exit = Ticks();
-    const LONGLONG started = ToolStartedTicks(record);
+    driver::Record record;
+    const LONGLONG started = driver::WaitForRecord(scratch, record)
+                                 ? _wcstoi64(driver::RecordOne(record, L"started").c_str(), nullptr, 10)
+                                 : 0;
     if (!exited || !started) {
         ++s.failed;
         return;
@@ -264,7 +141,8 @@ Clicks MeasureClicks(const std::wstring& folder, int runs) {
     // The last tool double may still be on its way out, its file locked until then.
     for (const std::wstring name : {L"Quorvane.exe", L"window_floor.exe", L"kx.exe", L"kx-record.txt"}) {
         const std::wstring path = scratch + name;
-        WaitUntil([&] { return DeleteFileW(path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND; });
+        driver::WaitUntil(
+            kTimeoutMs, [&] { return DeleteFileW(path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND; });
     }
     RemoveDirectoryW(scratch.c_str());
     return clicks;
@@ -397,7 +275,7 @@ int wmain(int argc, wchar_t** argv) {
         Counted(click.quorvane.toolStartedMs.size(), click.quorvane.failed),
         Counted(click.floor.toolStartedMs.size(), click.floor.failed));
     FiguresRow("Click to tool started, median (ms)", Median(click.quorvane.toolStartedMs),
-               Median(click.floor.toolStartedMs), NAN, Judged::AgainstFloor, 1.5);
+               Median(click.floor.toolStartedMs), NAN, Judged::AgainstFloor, 1.25);
     FiguresRow("Click to program exit, median (ms)", Median(click.quorvane.exitMs),
                Median(click.floor.exitMs), NAN);
 

@@ -1,71 +1,109 @@
-// The floor that any program with Quorvane's window and run button pays. At start: the bare
-// window's frame and size, with the caption, icon and back colour, the background picture
-// decoded by the platform's decoder through the program's own code (the decoder loaded, used
-// and let go) and drawn, and the seven controls in 8-point MS Sans Serif, the labels in white
-// over the picture. At a click on the run button: the tool started on the two fields' text
-// with a normal, activated window, and the process ended at once. Nothing else: no settings
-// read, no DPI declaration, no keyboard handling, no focus, no checks, no quoting.
+// The floor that any program with Quorvane's window and run button pays, written the plain
+// way in code of its own: none of the program's code runs here, so that a slower picture or a
+// slower start of the tool in the program shows against the floor instead of slowing both.
+// What it shares with the program is only what the window is (form.h: frame, caption,
+// colours, client area, controls) and its resources (the icon and the picture).
+// At start: the window with its icon and back colour; the background picture decoded with the
+// imaging factory of the system's windowscodecs.dll to a 32-bit DIB, the library let go again
+// before the window shows (as the program does), and drawn; the seven controls in 8-point
+// MS Sans Serif, the labels in white over the picture. At a click on the run button: the tool
+// started on the two fields' text in a normal, activated window, inheriting no handle, and
+// the process ended at once. Nothing else: no settings read, no DPI declaration, no keyboard
+// handling, no focus, no checks, no quoting.
 #include <windows.h>
+#include <wincodec.h>
 
 #include <string>
 
 #include "FloorWindow.h"
-#include "app/Launch.h"
-#include "app/Picture.h"
+#include "common/Unique.h"
+#include "form.h"
 #include "resource.h"
 
 namespace {
 
-constexpr COLORREF kBackColor = RGB(1, 0, 66);
-constexpr COLORREF kLabelColor = RGB(255, 255, 255);
-
-struct Control {
-    int id;
-    const wchar_t* windowClass;
-    const wchar_t* text;
-    DWORD style;
-    DWORD exStyle;
-    RECT twips;  // left, top, width, height
+struct ReleaseCom {
+    void operator()(IUnknown* object) const { object->Release(); }
 };
-
-constexpr DWORD kLabel = SS_LEFT | SS_NOPREFIX;
-constexpr DWORD kField = WS_TABSTOP | ES_AUTOHSCROLL;
-constexpr DWORD kButton = WS_TABSTOP | BS_PUSHBUTTON;
-constexpr Control kControls[] = {
-    {IDC_LABEL1, L"STATIC", L"Choose your Bin file", kLabel, 0, {120, 120, 1455, 255}},
-    {IDC_BINFILE, L"EDIT", L"", kField, WS_EX_CLIENTEDGE, {120, 360, 2775, 285}},
-    {IDC_COMMAND1, L"BUTTON", L"...", kButton, 0, {3000, 360, 375, 285}},
-    {IDC_LABEL2, L"STATIC", L"Choose the destination", kLabel, 0, {120, 840, 2175, 255}},
-    {IDC_DEST, L"EDIT", L"", kField, WS_EX_CLIENTEDGE, {120, 1080, 2775, 285}},
-    {IDC_COMMAND2, L"BUTTON", L"...", kButton, 0, {3000, 1080, 375, 285}},
-    {IDC_COMMAND3, L"BUTTON", L"by Ravelyn -=GO=-", kButton, 0, {120, 1560, 3255, 375}},
-};
+template <typename T>
+using Com = Unique<T*, ReleaseCom>;
 
 int dpi = 96;
-Picture picture;
-HFONT font;
-HBRUSH backColor;
+UniqueGdi<HBITMAP> picture;
+SIZE pictureSize{};
+UniqueGdi<HFONT> font;
+UniqueGdi<HBRUSH> backColor;
 
-int Px(int twips) { return MulDiv(twips, dpi, floor_window::kTwipsPerInch); }
+int Px(int twips) { return MulDiv(twips, dpi, form::kTwipsPerInch); }
+
+// The factory is taken from the library itself rather than through COM, which would keep the
+// library loaded for good: here it goes again once the pixels are copied.
+void LoadPicture(HINSTANCE instance) {
+    HRSRC info =
+        FindResourceW(instance, MAKEINTRESOURCEW(IDR_BACKGROUND), MAKEINTRESOURCEW(10) /* RT_RCDATA */);
+    HGLOBAL resource = info ? LoadResource(instance, info) : nullptr;
+    auto* jpeg = static_cast<BYTE*>(resource ? LockResource(resource) : nullptr);
+    const UniqueModule codecs(LoadLibraryExW(L"windowscodecs.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+    using GetClassObjectFn = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
+    const auto getClassObject = reinterpret_cast<GetClassObjectFn>(
+        reinterpret_cast<void (*)()>(GetProcAddress(codecs.get(), "DllGetClassObject")));
+    Com<IClassFactory> factories;
+    Com<IWICImagingFactory> factory;
+    Com<IWICStream> stream;
+    Com<IWICBitmapDecoder> decoder;
+    Com<IWICBitmapFrameDecode> frame;
+    Com<IWICFormatConverter> converter;
+    UINT width = 0, height = 0;
+    if (!jpeg || !getClassObject ||
+        FAILED(getClassObject(CLSID_WICImagingFactory, IID_IClassFactory,
+                              reinterpret_cast<void**>(factories.put()))) ||
+        FAILED(factories.get()->CreateInstance(nullptr, IID_IWICImagingFactory,
+                                               reinterpret_cast<void**>(factory.put()))) ||
+        FAILED(factory.get()->CreateStream(stream.put())) ||
+        FAILED(stream.get()->InitializeFromMemory(jpeg, SizeofResource(instance, info))) ||
+        FAILED(factory.get()->CreateDecoderFromStream(stream.get(), nullptr, WICDecodeMetadataCacheOnDemand,
+                                                      decoder.put())) ||
+        FAILED(decoder.get()->GetFrame(0, frame.put())) ||
+        FAILED(factory.get()->CreateFormatConverter(converter.put())) ||
+        FAILED(converter.get()->Initialize(frame.get(), GUID_WICPixelFormat32bppBGR, WICBitmapDitherTypeNone,
+                                           nullptr, 0.0, WICBitmapPaletteTypeCustom)) ||
+        FAILED(converter.get()->GetSize(&width, &height)))
+        return;
+
+    BITMAPINFO bitmap{};
+    bitmap.bmiHeader.biSize = sizeof bitmap.bmiHeader;
+    bitmap.bmiHeader.biWidth = static_cast<LONG>(width);
+    bitmap.bmiHeader.biHeight = -static_cast<LONG>(height);  // top-down, as the decoder writes
+    bitmap.bmiHeader.biPlanes = 1;
+    bitmap.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    picture.reset(CreateDIBSection(nullptr, &bitmap, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (picture && SUCCEEDED(converter.get()->CopyPixels(nullptr, width * 4, width * 4 * height,
+                                                         static_cast<BYTE*>(bits))))
+        pictureSize = {static_cast<LONG>(width), static_cast<LONG>(height)};
+}
 
 void DrawBackground(HWND window, HDC dc) {
     RECT client;
     GetClientRect(window, &client);
-    FillRect(dc, &client, backColor);
-    DrawPicture(dc, picture);
+    FillRect(dc, &client, backColor.get());
+    const UniqueMemoryDc source(CreateCompatibleDC(dc));
+    HGDIOBJ old = SelectObject(source.get(), picture.get());
+    BitBlt(dc, 0, 0, pictureSize.cx, pictureSize.cy, source.get(), 0, 0, SRCCOPY);
+    SelectObject(source.get(), old);
 }
 
 void CreateControls(HWND window, HINSTANCE instance) {
-    picture = LoadJpegResource(instance, IDR_BACKGROUND);
-    font = CreateFontW(-MulDiv(8, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS,
-                       L"MS Sans Serif");
-    for (const Control& c : kControls) {
+    LoadPicture(instance);
+    font.reset(CreateFontW(-MulDiv(8, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                           OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS,
+                           L"MS Sans Serif"));
+    for (const form::ControlSpec& c : form::kControls) {
         HWND control =
             CreateWindowExW(c.exStyle, c.windowClass, c.text, WS_CHILD | WS_VISIBLE | c.style,
-                            Px(c.twips.left), Px(c.twips.top), Px(c.twips.right), Px(c.twips.bottom), window,
+                            Px(c.place.left), Px(c.place.top), Px(c.place.width), Px(c.place.height), window,
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance, nullptr);
-        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
     }
 }
 
@@ -78,7 +116,7 @@ LRESULT LabelColours(HWND window, HDC dc, HWND label) {
     DrawBackground(window, dc);
     SetWindowOrgEx(dc, old.x, old.y, nullptr);
     SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, kLabelColor);
+    SetTextColor(dc, form::kLabelColor);
     return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
 }
 
@@ -89,11 +127,22 @@ std::wstring FieldText(HWND window, int id) {
     return text;
 }
 
-// The run button: the tool on the two paths, started as the program starts it (shown
-// normally and activated); then the end.
+// The run button: the tool on the two paths, shown normally and activated, handed nothing
+// of this process's; then the end.
 void Run(HWND window) {
-    if (LaunchTool(L"kx.exe " + FieldText(window, IDC_BINFILE) + L' ' + FieldText(window, IDC_DEST)))
-        ExitProcess(0);
+    std::wstring commandLine =
+        L"kx.exe " + FieldText(window, IDC_BINFILE) + L' ' + FieldText(window, IDC_DEST);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOWNORMAL;
+    PROCESS_INFORMATION created{};
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &created))
+        return;
+    CloseHandle(created.hThread);
+    CloseHandle(created.hProcess);
+    ExitProcess(0);
 }
 
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -126,7 +175,7 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
-    backColor = CreateSolidBrush(kBackColor);
+    backColor.reset(CreateSolidBrush(form::kBackColor));
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     wc.lpfnWndProc = WindowProc;
@@ -135,5 +184,5 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512) /* IDC_ARROW */);
     wc.lpszClassName = L"WindowFloor";
     dpi = floor_window::ScreenDpi();
-    return floor_window::Run(wc, L"Ostrafel Frontend 1.2", dpi, showCommand);
+    return floor_window::Run(wc, form::kCaption, dpi, showCommand);
 }

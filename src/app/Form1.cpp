@@ -5,6 +5,7 @@
 #include "app/FileChoice.h"
 #include "app/Launch.h"
 #include "app/SystemLibrary.h"
+#include "form.h"
 #include "paths/Procedures.h"
 #include "resource.h"
 #include "settings/RegistreWin.h"
@@ -12,43 +13,8 @@
 namespace {
 
 constexpr wchar_t kClassName[] = L"QuorvaneForm1";
-constexpr wchar_t kCaption[] = L"Ostrafel Frontend 1.2";
-constexpr COLORREF kBackColor = RGB(1, 0, 66);
-constexpr COLORREF kLabelColor = RGB(255, 255, 255);
-constexpr int kTwipsPerInch = 1440;
-constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
 // Takes dropped files by its style: DragAcceptFiles would bring the shell in at start-up.
 constexpr DWORD kExStyle = WS_EX_ACCEPTFILES;
-
-// Geometry in twips; pixels follow the screen's dots per inch.
-constexpr SIZE kClientSize = {3540, 2070};
-
-struct Placement {
-    int left, top, width, height;
-};
-
-struct ControlSpec {
-    int id;
-    const wchar_t* windowClass;
-    const wchar_t* text;
-    DWORD style;
-    DWORD exStyle;
-    Placement place;
-};
-
-// In creation order, which is the z-order: each label comes right before its field, so that
-// screen readers name the field after it; the labels take no focus, so the tab order is the
-// order of the rest.
-constexpr DWORD kLabelStyle = SS_LEFT | SS_NOPREFIX;
-constexpr ControlSpec kControls[] = {
-    {IDC_LABEL1, L"STATIC", L"Choose your Bin file", kLabelStyle, 0, {120, 120, 1455, 255}},
-    {IDC_BINFILE, L"EDIT", L"", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, {120, 360, 2775, 285}},
-    {IDC_COMMAND1, L"BUTTON", L"...", WS_TABSTOP | BS_PUSHBUTTON, 0, {3000, 360, 375, 285}},
-    {IDC_LABEL2, L"STATIC", L"Choose the destination", kLabelStyle, 0, {120, 840, 2175, 255}},
-    {IDC_DEST, L"EDIT", L"", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, {120, 1080, 2775, 285}},
-    {IDC_COMMAND2, L"BUTTON", L"...", WS_TABSTOP | BS_PUSHBUTTON, 0, {3000, 1080, 375, 285}},
-    {IDC_COMMAND3, L"BUTTON", L"by Ravelyn -=GO=-", WS_TABSTOP | BS_PUSHBUTTON, 0, {120, 1560, 3255, 375}},
-};
 
 // Posted by the resize handler to itself: the fixed size is set once the resize that raised
 // it is complete. Set from inside that resize, Wine under a window manager never passes it
@@ -87,11 +53,11 @@ std::wstring WindowText(HWND window) {
 
 }  // namespace
 
-int Form1::Px(int twips) const { return MulDiv(twips, state_.dpi, kTwipsPerInch); }
+int Form1::Px(int twips) const { return MulDiv(twips, state_.dpi, form::kTwipsPerInch); }
 
 bool Form1::Create(HINSTANCE instance) {
     state_.instance = instance;
-    state_.backColor.reset(CreateSolidBrush(kBackColor));
+    state_.backColor.reset(CreateSolidBrush(form::kBackColor));
 
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
@@ -107,8 +73,9 @@ bool Form1::Create(HINSTANCE instance) {
     state_.dpi = static_cast<int>(WindowDpi(nullptr));
     state_.outerSize = OuterSizeForDpi();
     const POINT at = CentredOnScreen(state_.outerSize);
-    return CreateWindowExW(kExStyle, kClassName, kCaption, kStyle, at.x, at.y, state_.outerSize.cx,
-                           state_.outerSize.cy, nullptr, nullptr, instance, this) != nullptr;
+    return CreateWindowExW(kExStyle, kClassName, form::kCaption, form::kStyle, at.x, at.y,
+                           state_.outerSize.cx, state_.outerSize.cy, nullptr, nullptr, instance,
+                           this) != nullptr;
 }
 
 void Form1::Show(int showCommand) {
@@ -174,8 +141,8 @@ void Form1::OnCreate() {
 
     HWND* const slots[] = {&state_.Label1, &state_.BinFile,  &state_.Command1, &state_.Label2,
                            &state_.Dest,   &state_.Command2, &state_.Command3};
-    for (size_t i = 0; i < std::size(kControls); ++i) {
-        const ControlSpec& c = kControls[i];
+    for (size_t i = 0; i < std::size(form::kControls); ++i) {
+        const form::ControlSpec& c = form::kControls[i];
         HWND control = CreateWindowExW(
             c.exStyle, c.windowClass, c.text, WS_CHILD | WS_VISIBLE | c.style, Px(c.place.left),
             Px(c.place.top), Px(c.place.width), Px(c.place.height), state_.hwnd,
@@ -206,8 +173,8 @@ UniqueGdi<HFONT> Form1::MakeFont() const {
 // The outer size that gives the client area in twips at the window's DPI, on the frame the
 // platform reports for that DPI.
 SIZE Form1::OuterSizeForDpi() const {
-    RECT outer = {0, 0, Px(kClientSize.cx), Px(kClientSize.cy)};
-    AdjustWindowRectForDpi(outer, kStyle, kExStyle, static_cast<UINT>(state_.dpi));
+    RECT outer = {0, 0, Px(form::kClientSize.cx), Px(form::kClientSize.cy)};
+    AdjustWindowRectForDpi(outer, form::kStyle, kExStyle, static_cast<UINT>(state_.dpi));
     return {outer.right - outer.left, outer.bottom - outer.top};
 }
 
@@ -215,7 +182,7 @@ SIZE Form1::OuterSizeForDpi() const {
 // the fixed size, with the window's top-left corner at topLeft.
 void Form1::LayOut(POINT topLeft) {
     UniqueGdi<HFONT> font = MakeFont();
-    for (const ControlSpec& c : kControls) {
+    for (const form::ControlSpec& c : form::kControls) {
         HWND control = GetDlgItem(state_.hwnd, c.id);
         SetWindowPos(control, nullptr, Px(c.place.left), Px(c.place.top), Px(c.place.width),
                      Px(c.place.height), SWP_NOZORDER | SWP_NOACTIVATE);
@@ -231,7 +198,7 @@ void Form1::LayOut(POINT topLeft) {
     // the system's): the client area is what must come out right.
     RECT client;
     GetClientRect(state_.hwnd, &client);
-    const SIZE missing = {Px(kClientSize.cx) - client.right, Px(kClientSize.cy) - client.bottom};
+    const SIZE missing = {Px(form::kClientSize.cx) - client.right, Px(form::kClientSize.cy) - client.bottom};
     if (missing.cx || missing.cy) {
         state_.outerSize = {state_.outerSize.cx + missing.cx, state_.outerSize.cy + missing.cy};
         SetWindowPos(state_.hwnd, nullptr, 0, 0, state_.outerSize.cx, state_.outerSize.cy,
@@ -314,7 +281,7 @@ LRESULT Form1::OnCtlColorStatic(HDC dc, HWND control) {
     DrawForm(dc, client);
     SetWindowOrgEx(dc, old.x, old.y, nullptr);
     SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, kLabelColor);
+    SetTextColor(dc, form::kLabelColor);
     return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
 }
 

@@ -1,6 +1,6 @@
 // Files dropped onto the window from the X side, as a Linux file manager drops them: the
 // file fills the field whose label, box or browse button it lands on, as if typed there.
-#include "Driver.h"
+#include "TestBed.h"
 
 namespace e2e {
 namespace {

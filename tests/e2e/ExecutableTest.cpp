@@ -6,7 +6,7 @@
 #include <iterator>
 #include <set>
 
-#include "Driver.h"
+#include "TestBed.h"
 
 namespace e2e {
 namespace {

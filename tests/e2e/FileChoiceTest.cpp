@@ -2,7 +2,7 @@
 // field, and the folder of each kind of choice remembered for the next run.
 #include <tuple>
 
-#include "Driver.h"
+#include "TestBed.h"
 
 namespace e2e {
 namespace {
@@ -10,6 +10,25 @@ namespace {
 constexpr int kFileNameBox = 0x47C;  // cmb13: Wine's file-name combo box
 constexpr int kFileTypeBox = 0x470;  // cmb1: the file-type list
 constexpr int kLookInBox = 0x471;    // cmb2: the folder the dialog is in
+
+// Tells Wine to prefer, for Quorvane.exe, a library of each name found by the library
+// search over its own (as Windows does for all but its known system libraries), while alive.
+class PreferFoundLibraries {
+public:
+    explicit PreferFoundLibraries(std::initializer_list<const wchar_t*> names) {
+        UniqueHKey key;
+        EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyW(HKEY_CURRENT_USER, kAppOverrides, key.put()));
+        const wchar_t order[] = L"native,builtin";
+        for (const wchar_t* name : names)
+            RegSetValueExW(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(order), sizeof order);
+    }
+    ~PreferFoundLibraries() { RegDeleteKeyW(HKEY_CURRENT_USER, kAppOverrides); }
+    PreferFoundLibraries(const PreferFoundLibraries&) = delete;
+    PreferFoundLibraries& operator=(const PreferFoundLibraries&) = delete;
+
+private:
+    static constexpr wchar_t kAppOverrides[] = L"Software\\Wine\\AppDefaults\\Quorvane.exe\\DllOverrides";
+};
 
 HWND OpenDialog(App& app, int button, const wchar_t* caption) {
     app.Click(button);

@@ -2,10 +2,12 @@
 // answers the keyboard, resizing and closing.
 #include <algorithm>
 #include <ole2.h>
+#include <set>
+#include <string>
 #include <tuple>
 #include <oleacc.h>
 
-#include "Driver.h"
+#include "TestBed.h"
 
 namespace e2e {
 namespace {
@@ -20,6 +22,62 @@ Box PlaceOf(HWND control, HWND parent) {
     GetWindowRect(control, &r);
     MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
     return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+SIZE OuterSize(HWND window) {
+    RECT r;
+    GetWindowRect(window, &r);
+    return {r.right - r.left, r.bottom - r.top};
+}
+
+// Drags the window's bottom-right corner with real mouse input, steps moves of (dx, dy),
+// and returns every outer size seen, polled between the moves as fast as the platform answers.
+std::vector<SIZE> DragCorner(HWND window, int steps, POINT delta) {
+    SetForegroundWindow(window);
+    EXPECT_TRUE(WaitUntil(kTimeoutMs, [&] { return GetForegroundWindow() == window; }));
+    RECT r;
+    GetWindowRect(window, &r);
+    POINT at = {r.right - 2, r.bottom - 2};  // on the sizing border's corner
+    std::vector<SIZE> seen;
+    auto sendThenPoll = [&](DWORD flags) {
+        INPUT input{};
+        input.type = INPUT_MOUSE;
+        input.mi.dx = MulDiv(at.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+        input.mi.dy = MulDiv(at.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+        input.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+        SendInput(1, &input, sizeof input);
+        for (const ULONGLONG until = GetTickCount64() + 50; GetTickCount64() < until;)
+            seen.push_back(OuterSize(window));
+    };
+    sendThenPoll(0);
+    sendThenPoll(MOUSEEVENTF_LEFTDOWN);
+    for (int i = 0; i < steps; ++i) {
+        at = {at.x + delta.x, at.y + delta.y};
+        sendThenPoll(0);
+    }
+    sendThenPoll(MOUSEEVENTF_LEFTUP);
+    return seen;
+}
+
+// The pointer's shape once a window has set it, as for a mouse move over its client area (the
+// WM_SETCURSOR the platform sends then, sent here). The pointer is the foreground window's.
+HCURSOR PointerSetBy(HWND window) {
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(window, WM_SETCURSOR, reinterpret_cast<WPARAM>(window),
+                        MAKELPARAM(HTCLIENT, WM_MOUSEMOVE), SMTO_ABORTIFHUNG, kTimeoutMs, &ignored);
+    CURSORINFO info{};
+    info.cbSize = sizeof info;
+    GetCursorInfo(&info);
+    return info.hCursor;
+}
+
+// The screen's dots per inch in this session: Wine 10, like Windows, reads the scale when the
+// session starts, so scripts/test.sh runs the suites named *At144Dpi in a session of their own.
+int ScreenDpi() {
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return dpi;
 }
 
 // The client area and the controls' places in pixels at a DPI.
@@ -65,11 +123,30 @@ void ExpectLayout(const App& app, const Layout& layout, int line, const POINT* t
     EXPECT_NEAR(GetSystemMetrics(SM_CYSCREEN) / 2, (w.top + w.bottom) / 2, 1);
 }
 
+// WM_DPICHANGED as Windows sends it: the suggested rectangle in the program's memory.
+void SendDpiChanged(const App& app, UINT dpi, const RECT& suggested) {
+    HANDLE process = app.program().process();
+    void* remote = VirtualAllocEx(process, nullptr, sizeof suggested, MEM_COMMIT, PAGE_READWRITE);
+    ASSERT_TRUE(remote && WriteProcessMemory(process, remote, &suggested, sizeof suggested, nullptr));
+    DWORD_PTR ignored = 0;
+    EXPECT_TRUE(SendMessageTimeoutW(app.window(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                                    reinterpret_cast<LPARAM>(remote), SMTO_ABORTIFHUNG, kTimeoutMs,
+                                    &ignored));
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+}
+
 // Where a field draws its text's eighth character: it moves with the font's size.
 int TextOffset(const App& app, int id) {
     DWORD_PTR position = 0;
     SendMessageTimeoutW(app.control(id), EM_POSFROMCHAR, 8, 0, SMTO_ABORTIFHUNG, kTimeoutMs, &position);
     return LOWORD(position);
+}
+
+// The form's font, 8-point "MS Sans Serif", as the program makes it for dpi.
+UniqueGdi<HFONT> FormFont(int dpi) {
+    return UniqueGdi<HFONT>(CreateFontW(-MulDiv(8, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                                        DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                        DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"MS Sans Serif"));
 }
 
 // The same in a field of this driver's own, in the form's 8-point font at dpi.
@@ -83,6 +160,65 @@ int TextOffsetIn8Points(int dpi, const std::wstring& text) {
     const int offset = LOWORD(SendMessageW(field, EM_POSFROMCHAR, 8, 0));
     DestroyWindow(field);  // before its font
     return offset;
+}
+
+// The controls as the screen shows them (client: the client area, painted) for a program
+// started at dpi: each label's and button's caption on one line in the form's 8-point
+// "MS Sans Serif", and each field's sunken edge whole.
+void ExpectControlsDrawnWhole(const App& app, const Capture& client, int dpi, int line) {
+    SCOPED_TRACE(testing::Message() << "called from line " << line);
+    // Pixels of a line of n, from (x, y) by (dx, dy), off the colour of its last.
+    const auto off = [&](int x, int y, int dx, int dy, int n) {
+        int count = 0;
+        for (int i = 0; i < n; ++i)
+            count += client.at(x + i * dx, y + i * dy) != client.at(x + (n - 1) * dx, y + (n - 1) * dy);
+        return count;
+    };
+    // Captions are measured in the font made as the program makes it.
+    const UniqueGdi<HFONT> font = FormFont(dpi);
+    UniqueMemoryDc dc(CreateCompatibleDC(nullptr));  // let go before the font
+    SelectObject(dc.get(), font.get());
+    for (int id : {IDC_LABEL1, IDC_BINFILE, IDC_COMMAND1, IDC_LABEL2, IDC_DEST, IDC_COMMAND2, IDC_COMMAND3}) {
+        SCOPED_TRACE(testing::Message() << "control " << id);
+        RECT r;
+        GetWindowRect(app.control(id), &r);
+        MapWindowPoints(nullptr, app.window(), reinterpret_cast<POINT*>(&r), 2);
+        if (id == IDC_BINFILE || id == IDC_DEST) {  // two rings of one pixel, corners left out
+            int broken = 0;
+            for (int k = 0, w = r.right - r.left - 2, h = r.bottom - r.top - 2; k < 2; ++k, w -= 2, h -= 2)
+                broken +=
+                    off(r.left + k + 1, r.top + k, 1, 0, w) + off(r.left + k + 1, r.bottom - 1 - k, 1, 0, w) +
+                    off(r.left + k, r.top + k + 1, 0, 1, h) + off(r.right - 1 - k, r.top + k + 1, 0, 1, h);
+            EXPECT_EQ(0, broken) << "pixels of the field's sunken edge off their ring's colour";
+            continue;
+        }
+        // A label's text is white, a button's dark, inside its 3-D border.
+        const bool label = id == IDC_LABEL1 || id == IDC_LABEL2;
+        if (!label) InflateRect(&r, -3, -3);
+        RECT ink = {r.right, r.bottom, r.left, r.top};
+        int inked = 0;
+        for (LONG y = r.top; y < r.bottom; ++y)
+            for (LONG x = r.left; x < r.right; ++x) {
+                const COLORREF c = client.at(x, y);
+                if (label ? std::min({GetRValue(c), GetGValue(c), GetBValue(c)}) > 220
+                          : std::max({GetRValue(c), GetGValue(c), GetBValue(c)}) < 100) {
+                    ink = {std::min(ink.left, x), std::min(ink.top, y), std::max(ink.right, x + 1), y + 1};
+                    ++inked;
+                }
+            }
+        // Between a label's glyphs the picture shows, not a box of the text's colour.
+        if (label) {
+            EXPECT_LT(inked, (ink.right - ink.left) * (ink.bottom - ink.top) / 2)
+                << "the text's box is white all over";
+        }
+        const std::wstring text = WindowTextOf(app.control(id));
+        SIZE size{};
+        GetTextExtentPoint32W(dc.get(), text.c_str(), static_cast<int>(text.size()), &size);
+        // The glyphs' side bearings leave the text's pixels 1 to 3 narrower than its advance.
+        EXPECT_LE(ink.right - ink.left, size.cx) << "wider than in 8-point MS Sans Serif";
+        EXPECT_GE(ink.right - ink.left, size.cx - 3) << "narrower than in 8-point MS Sans Serif";
+        EXPECT_LE(ink.bottom - ink.top, size.cy) << "taller than one line";
+    }
 }
 
 HWND FocusOf(const App& app) {
@@ -219,7 +355,7 @@ TEST_F(MainWindowAt144Dpi, LaysItselfOutAgainForTheDpiOfEachMonitor) {
                                        std::tuple{144u, kLayoutAt144, offsetAt144}}) {
         SCOPED_TRACE(testing::Message() << "to " << dpi << " dpi");
         const POINT suggested = {40 + static_cast<int>(dpi), 30};
-        app.SendDpiChanged(dpi, {suggested.x, suggested.y, suggested.x + 400, suggested.y + 300});
+        SendDpiChanged(app, dpi, {suggested.x, suggested.y, suggested.x + 400, suggested.y + 300});
         ExpectLayout(app, layout, __LINE__, &suggested);
         EXPECT_EQ(offset, TextOffset(app, IDC_DEST)) << "the font is not 8 points at this DPI";
         EXPECT_EQ(text, app.Text(IDC_DEST));
@@ -261,8 +397,9 @@ TEST_F(MainWindow, ShowsThePictureAndWhiteLabelsBeneathTheFields) {
     // White label text over the picture, each caption on one line, each field's edge whole.
     ExpectControlsDrawnWhole(app, shot, 96, __LINE__);
     // The picture's decoder is let go once the picture is copied.
-    EXPECT_TRUE(app.HasLoaded(L"user32.dll"));
-    EXPECT_FALSE(app.HasLoaded(L"windowscodecs.dll"));
+    const std::set<std::string> modules = app.program().Modules();
+    EXPECT_TRUE(modules.count("user32.dll"));
+    EXPECT_FALSE(modules.count("windowscodecs.dll"));
 }
 
 TEST_F(MainWindow, ScreenReadersNameEachFieldByItsLabel) {
@@ -294,7 +431,9 @@ TEST_F(MainWindow, EnterInTheInputFieldAndEscStartNothing) {
     app.PostKey(IDC_COMMAND3, VK_ESCAPE);
     app.Settle();
     EXPECT_TRUE(app.Running());
-    EXPECT_EQ(nullptr, app.WaitForOtherWindow(200)) << "a window opened";
+    EXPECT_FALSE(WaitUntil(200, [&] {
+        return app.program().TopWindow(nullptr, L"", app.window()) != nullptr;
+    })) << "a window opened";
     EXPECT_TRUE(IsWindowEnabled(app.window())) << "a modal window is up";
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((scratch.path() + L"kx-record.txt").c_str()));
     EXPECT_EQ(L"C:\\img\\game.bin", app.Text(IDC_BINFILE));

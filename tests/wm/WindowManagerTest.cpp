@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "Driver.h"
+#include "TestBed.h"
 
 namespace e2e {
 namespace {

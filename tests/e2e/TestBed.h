@@ -1,23 +1,24 @@
-// A small driver for the real program: starts it in a scratch folder, finds its windows,
-// types into its fields, clicks, and reads what it shows. Every wait polls for an
-// observable effect up to a deadline; nothing sleeps a fixed time.
+// What the end-to-end and window-manager tests stand on: the real program run from a scratch
+// folder through the driver (driver/Driver.h), with GoogleTest's checks on what must work for
+// a test to go on; the program's settings, read and reset independently of it; the screen's
+// pixels; and the X side of the test bed.
 #pragma once
 
 #include <windows.h>
 
-#include <functional>
-#include <map>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "common/Unique.h"
+#include "driver/Driver.h"
 #include "resource.h"
 
 namespace e2e {
 
-constexpr DWORD kTimeoutMs = 10000;
+using namespace driver;  // the driver's words are the tests' own
+
 constexpr wchar_t kCaption[] = L"Ostrafel Frontend 1.2";
 
 // Folder of this driver, where the build puts Quorvane.exe and the tool double kx.exe.
@@ -42,25 +43,6 @@ private:
     std::wstring path_;
 };
 
-// The tool double's record: each "name=value" line, names repeated in order.
-using Record = std::multimap<std::wstring, std::wstring>;
-std::vector<std::wstring> RecordAll(const Record& record, const std::wstring& name);
-std::wstring RecordOne(const Record& record, const std::wstring& name);
-// Waits for the tool double to leave its record in folder; false on timeout.
-bool WaitForRecord(const std::wstring& folder, Record& record, DWORD timeoutMs = kTimeoutMs);
-// "name=value" lines of a UTF-16 file; empty when it cannot be read.
-std::vector<std::pair<std::wstring, std::wstring>> ReadRecordLines(const std::wstring& path);
-
-struct MessageBoxSeen {
-    HWND box{};
-    std::wstring text;
-    HWND owner{};
-    bool ownerDisabled = false;
-    int buttons = 0;  // push buttons in the box
-    bool okButton = false;
-    double redShare = 0;  // share of the icon's pixels that are clearly red (the stop icon)
-};
-
 // How a program is started: by default as Explorer starts it, Quorvane.exe with no show mode.
 struct Start {
     bool inheritHandles = false;  // the program gets this driver's inheritable handles
@@ -70,56 +52,36 @@ struct Start {
 };
 
 // One run of a program (Quorvane.exe) from a scratch folder, with that folder as its
-// current folder.
+// current folder; a failure when it does not start or show its window.
 class App {
 public:
     explicit App(const std::wstring& folder, const Start& how = {});
-    ~App();  // ends the process if a test left it running
-    App(const App&) = delete;
-    App& operator=(const App&) = delete;
 
     HWND window() const { return window_; }
     HWND control(int id) const { return GetDlgItem(window_, id); }
+    const driver::Program& program() const { return program_; }
 
-    void SetText(int id, const std::wstring& text);
-    std::wstring Text(int id) const;
-    void Click(int id);             // posted: a modal box opened by the click must not block the driver
-    void PostKey(int id, WORD vk);  // WM_KEYDOWN/WM_KEYUP through the program's own loop
-    void PostChar(int id, wchar_t c);
-    void Paste(int id, const std::wstring& text);  // through the clipboard, over the field's text
+    void SetText(int id, const std::wstring& text) { driver::SetText(control(id), text); }
+    std::wstring Text(int id) const { return WindowTextOf(control(id)); }
+    void Click(int id) { driver::Click(control(id)); }
+    void PostKey(int id, WORD vk) { driver::PostKey(control(id), vk); }
+    void PostChar(int id, wchar_t c) { driver::PostChar(control(id), c); }
 
-    bool WaitForExit(DWORD timeoutMs = kTimeoutMs);
-    bool Running() const;
+    bool WaitForExit(DWORD timeoutMs = kTimeoutMs) { return program_.WaitForExit(timeoutMs); }
+    bool Running() const { return program_.Running(); }
     // A #32770 window of this process with this caption, shown; nullptr on timeout.
     HWND WaitForDialog(const std::wstring& caption, DWORD timeoutMs = kTimeoutMs) const;
-    // Any shown top-level window of this process besides the main one; nullptr on timeout.
-    HWND WaitForOtherWindow(DWORD timeoutMs) const;
-    MessageBoxSeen ReadMessageBox(HWND box) const;
     void CloseMessageBox(HWND box);
     // Posted input is handled in order: a round trip through the queue proves it was seen.
     void Settle();
-    bool HasLoaded(const wchar_t* module) const;
-    // WM_DPICHANGED as Windows sends it: the suggested rectangle in the program's memory.
-    void SendDpiChanged(UINT dpi, const RECT& suggested);
     // Holds the program's only thread still, and lets it run on.
-    void Freeze() { SuspendThread(thread_.get()); }
-    void Thaw() { ResumeThread(thread_.get()); }
+    void Freeze() { SuspendThread(program_.thread()); }
+    void Thaw() { ResumeThread(program_.thread()); }
 
 private:
-    UniqueHandle process_, thread_;
-    DWORD pid_ = 0;
+    driver::Program program_;
     HWND window_{};
 };
-
-std::wstring WindowTextOf(HWND window);
-SIZE OuterSize(HWND window);
-// Drags the window's bottom-right corner with real mouse input, steps moves of (dx, dy),
-// and returns every outer size seen, polled between the moves as fast as the platform answers.
-std::vector<SIZE> DragCorner(HWND window, int steps, POINT delta);
-// The pointer's shape once a window has set it, as for a mouse move over its client area (the
-// WM_SETCURSOR the platform sends then, sent here). The pointer is the foreground window's.
-HCURSOR PointerSetBy(HWND window);
-bool WaitUntil(DWORD timeoutMs, const std::function<bool()>& condition);
 
 // The program's settings in HKLM\Software\Quorvane, read and reset independently of it.
 constexpr wchar_t kSettingsKey[] = L"Software\\Quorvane";
@@ -131,20 +93,6 @@ struct RegValue {
 };
 RegValue ReadSetting(const std::wstring& name);
 void WriteSetting(const std::wstring& name, const std::wstring& text);
-
-// Tells Wine to prefer, for Quorvane.exe, a library of each name found by the library
-// search over its own (as Windows does for all but its known system libraries), while alive.
-class PreferFoundLibraries {
-public:
-    explicit PreferFoundLibraries(std::initializer_list<const wchar_t*> names);
-    ~PreferFoundLibraries();
-    PreferFoundLibraries(const PreferFoundLibraries&) = delete;
-    PreferFoundLibraries& operator=(const PreferFoundLibraries&) = delete;
-};
-
-// The screen's dots per inch in this session: Wine 10, like Windows, reads the scale when the
-// session starts, so scripts/test.sh runs the suites named *At144Dpi in a session of their own.
-int ScreenDpi();
 
 // The pixels of a rectangle of the screen, copied once.
 class Capture {
@@ -163,14 +111,6 @@ RECT ClientRectOnScreen(HWND window);
 // A rectangle of the screen once painted: Wine copies a window's drawing to the screen a
 // little later, so shots are taken until two in a row agree.
 Capture SettledCapture(const RECT& onScreen);
-
-// The form's font, 8-point "MS Sans Serif", as the program makes it for dpi.
-UniqueGdi<HFONT> FormFont(int dpi);
-
-// The controls as the screen shows them (client: the client area, painted) for a program
-// started at dpi: each label's and button's caption on one line in the form's 8-point
-// "MS Sans Serif", and each field's sunken edge whole.
-void ExpectControlsDrawnWhole(const App& app, const Capture& client, int dpi, int line);
 
 // The background picture as the platform decodes it, straight from the executable.
 class Jpeg {
@@ -199,10 +139,6 @@ std::string XWindowOf(HWND window);
 void WriteTextFile(const std::wstring& path, const std::wstring& text);
 // A file of a few bytes, so that the Open dialog finds it.
 inline void TouchFile(const std::wstring& path) { WriteTextFile(path, L"bin"); }
-
-}  // namespace e2e
-
-namespace e2e {
 
 // Each test gets a clean settings key and a scratch folder holding the program and,
 // unless it asks otherwise, the tool double beside it.
