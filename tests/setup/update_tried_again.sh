@@ -13,6 +13,8 @@ cp "$index" /tmp/whole
 echo "X-Changed: after the Release" >>"$index"
 # Whole again 3 s after apt's log shows the first try failed.
 (for _ in $(seq 300); do grep -qs 'apt-get update (exit 100)' "$APT_LOG" && sleep 3 && exec cp /tmp/whole "$index"; sleep 0.1; done) &
+healer=$!
 said=$(QUORVANE_APT_RETRY_PAUSE=5 bash -c 'source scripts/common.sh; apt_update' 2>&1) || fails "the update failed"
+kill "$healer" 2>/dev/null || true
 [ -z "$said" ] || fails "the update said something"
 [ "$(grep -c '^=== .* apt-get update ' "$APT_LOG")" = 2 ] || fails "not read on the second try"
