@@ -6,12 +6,13 @@
 #
 #   scripts/bench.sh [start runs, default 45] [click runs, default 15]
 # (or BENCH_START_RUNS / BENCH_CLICK_RUNS in the environment).
+# shellcheck source=scripts/common.sh
 source "$(dirname "$0")/common.sh"
 START_RUNS=${1:-${BENCH_START_RUNS:-45}}
 CLICK_RUNS=${2:-${BENCH_CLICK_RUNS:-15}}
 
 # Only the table goes to standard output, so that it can be redirected into a file.
-install_packages >&2
+install_packages "${BENCH_PACKAGES[@]}" >&2
 setup_i386 >&2
 build --target Quorvane kx_double keep_desktop >&2
 cmake --build "$BUILD_DIR" -j "$(nproc)" --target bare_window window_floor bench_driver >&2

@@ -2,8 +2,9 @@
 # Builds Quorvane.exe and starts it: natively on Windows, under Wine elsewhere. With a
 # display the window opens there; without one it runs on a private X display, and this
 # command saves a screenshot of the window, closes it and prints the screenshot's path.
+# shellcheck source=scripts/common.sh
 source "$(dirname "$0")/common.sh"
-install_packages
+install_packages "${RUN_PACKAGES[@]}"
 setup_i386
 build --target Quorvane
 exe=$BUILD_DIR/bin/Quorvane.exe

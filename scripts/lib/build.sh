@@ -1,4 +1,6 @@
-# The builds (gcc, and the program alone by clang), the release, and the code checks.
+# shellcheck shell=bash
+# The builds (gcc, and the program alone by clang), the release, and the tests that CTest's
+# arguments choose.
 
 # The configurations are the presets in CMakePresets.json; BUILD_DIR may move the build.
 # Arguments go to the build step (e.g. --target Quorvane); CONFIGURE_ARGS to the first.
@@ -32,22 +34,20 @@ build_clang_program() {
     cmake --build "$CLANG_BUILD_DIR" -j "$(nproc)" --target Quorvane
 }
 
-# The code as .clang-format and .clang-tidy want it: the format over all the C++ code, the
-# analysis over the program's sources through the clang build's compile commands (so after
-# build_clang_program). Prints each finding with its file and line; fails on any.
-check_code() {
-    local code sources findings status=0
-    mapfile -t code < <(cd "$QUORVANE_ROOT" && find src tests bench res -name '*.cpp' -o -name '*.h' | sort)
-    mapfile -t sources < <(printf '%s\n' "${code[@]}" | grep '^src/.*\.cpp$')
-    (cd "$QUORVANE_ROOT" && clang-format --dry-run --Werror --style=file "${code[@]}") || {
-        echo "Not in the house format (.clang-format): 'clang-format -i FILE' puts it right." >&2
-        return 1
-    }
-    findings=$(cd "$QUORVANE_ROOT" && clang-tidy -p "$CLANG_BUILD_DIR" --quiet "${sources[@]}" 2>&1) || status=$?
-    if [ "$status" -ne 0 ]; then
-        printf '%s\n' "$findings" | grep -v -e '^[0-9]* warnings\? \(and [0-9]* errors\? \)\?generated\.$' >&2
-        echo "clang-tidy (.clang-tidy) found the above in the program's sources." >&2
-        return 1
-    fi
-    echo "Code checked: ${#code[@]} files in the house format, ${#sources[@]} sources without a finding."
+# Whether CTest's arguments ($@) choose tests: a filter by name, label or number.
+chooses_tests() {
+    local arg
+    for arg in "$@"; do
+        case $arg in
+        -R | -E | -L | -LE | -I | --tests-regex | --exclude-regex | --label-regex | --label-exclude | \
+            --tests-information | --tests-from-file | --exclude-from-file) return 0 ;;
+        esac
+    done
+    return 1
+}
+
+# The names of the tests that CTest's arguments ($@) choose, one a line. CTest lists the
+# end-to-end tests by asking their programs, under Wine, when a program is newer than its list.
+chosen_tests() {
+    ctest --test-dir "$BUILD_DIR" -N "$@" 2>/dev/null | sed -n 's/^ *Test *#[0-9]*: //p' || true
 }

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # 32-bit programs: Wine's own i386 side and the program. They run natively where the kernel
 # runs them. Where it refuses them (no 32-bit code segment at all), qemu's user-mode emulator
 # runs them, registered with binfmt_misc as the handler of i386 programs; Debian 12's own qemu

@@ -1,24 +1,42 @@
+# shellcheck shell=bash
 # The packages the commands need, and apt as they use it. A fresh machine is not always a tidy
 # one: another apt may hold the package lock (the machine's own first updates), and a mirror
 # between two syncs may serve an index that does not match its Release file. The commands wait
 # for the lock, read what the mirror has, and install past one unreadable foreign index; what
 # really failed is said in one line. Apt's own messages go to $APT_LOG, which those lines name.
 
-PACKAGES=(cmake make g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
-    mingw-w64-i686-dev googletest wine wine32:i386 xvfb xauth x11-utils fonts-wine
-    imagemagick python3 python3-pil clang lld)
-PACKAGES+=(clang-format clang-tidy)  # the code's format and static analysis
-PACKAGES+=(openbox xdotool wmctrl)  # the window-manager tests
-PACKAGES+=(python3-xlib)  # the drop source of the drop tests
+# What each command installs, by what it does with them. The mingw-w64 cross compilers and
+# CMake build the program; Wine with its 32-bit side runs it on a private X display.
+BUILD_PACKAGES=(cmake make g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
+    mingw-w64-i686-dev)
+WINE_PACKAGES=(wine wine32:i386 xvfb fonts-wine)
+# shellcheck disable=SC2034  # read by the commands that source this file
+RUN_PACKAGES=("${BUILD_PACKAGES[@]}" "${WINE_PACKAGES[@]}" x11-utils imagemagick)  # xwininfo, import: the screenshot
+# shellcheck disable=SC2034  # read by the commands that source this file
+RELEASE_PACKAGES=("${BUILD_PACKAGES[@]}" python3)  # tools/make_release.py packs the zip
+# The format, the analysis (through the program's clang build), the shell scripts, the docs.
+CHECK_PACKAGES=("${BUILD_PACKAGES[@]}" clang lld clang-format clang-tidy shellcheck python3)
+# shellcheck disable=SC2034  # read by the commands that source this file
+TEST_PACKAGES=("${CHECK_PACKAGES[@]}" "${WINE_PACKAGES[@]}" googletest x11-utils
+    openbox xdotool wmctrl  # the window-manager tests
+    python3-xlib)           # the drop source of the drop tests
+# shellcheck disable=SC2034  # read by the commands that source this file
+BENCH_PACKAGES=("${BUILD_PACKAGES[@]}" "${WINE_PACKAGES[@]}" python3)  # bench/image_rows.py
 
+# Installs those of the packages named that are missing, adding the i386 architecture to dpkg
+# first where one of them is for it.
 install_packages() {
     if [ -n "$NATIVE_WINDOWS" ] || ! command -v dpkg >/dev/null; then return 0; fi
-    dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
-    install_missing "${PACKAGES[@]}"
+    local names
+    mapfile -t names < <(printf '%s\n' "$@" | awk '!seen[$0]++')
+    if [[ " ${names[*]} " == *:i386\ * ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+        dpkg --add-architecture i386
+    fi
+    install_missing "${names[@]}"
 }
 
 # The machine's Debian release by its code name, and the mirror its own apt source names for it.
-debian_codename() { (. /etc/os-release && echo "${VERSION_CODENAME:-}"); }
+debian_codename() { sed -n 's/^VERSION_CODENAME="\?\([^"]*\)"\?$/\1/p' /etc/os-release; }
 debian_mirror() {
     apt-get indextargets --format '$(RELEASE) $(COMPONENT) $(REPO_URI)' 2>/dev/null |
         awk -v suite="$1" '$1 == suite && $2 == "main" { print $3; exit }'

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Fresh roots of a Debian release, for trying the commands as a new user of it would: made
 # with debootstrap from the mirror this machine's own apt source names. Sourced after
 # common.sh, by the scripts that run something inside such a root. Needs root.
@@ -14,6 +15,7 @@ BASE_PACKAGES=ca-certificates,git,cmake,make,g++,python3,clang,clang-tidy
 # The supported release beside this machine's (12 "bookworm" and 13 "trixie"): sets OTHER and
 # OTHER_NUMBER, or leaves OTHER empty on another release.
 other_release() {
+    # shellcheck disable=SC2034  # read by the scripts that source this file
     case $(debian_codename) in
     bookworm) OTHER=trixie OTHER_NUMBER=13 ;;
     trixie) OTHER=bookworm OTHER_NUMBER=12 ;;

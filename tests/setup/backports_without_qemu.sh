@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # A backports suite that has no qemu: the source added for it goes again, and the line says
 # that qemu did not install.
+# shellcheck source=tests/setup/lib.sh
 source "$(dirname "$0")/lib.sh"
 in_fresh_root "$@"
 

@@ -2,8 +2,9 @@
 # A handler that a run with QUORVANE_I386=emulated left goes with the next run without it, where
 # the kernel runs 32-bit programs itself, so that such a machine does not stay emulated. On the
 # machine itself: its handlers are its own.
+# shellcheck source=tests/setup/lib.sh
 source "$(dirname "$0")/lib.sh"
-install_packages >/dev/null
+install_packages "${WINE_PACKAGES[@]}" >/dev/null
 
 if [ "$(i386_probe kernel)" != natively ]; then
     echo "Not tried: this machine's kernel refuses 32-bit programs, so a handler is what runs them. Tried instead: a run keeps it."

@@ -5,6 +5,7 @@
 # set-up must still install the library for both architectures, of one version, naming the
 # suite it held back, and wait out another apt's lock on the way; and a root without Wine must
 # not be taken for one on a kernel that refuses 32-bit programs.
+# shellcheck source=tests/setup/lib.sh
 source "$(dirname "$0")/lib.sh"
 in_fresh_root "$@"
 
@@ -14,12 +15,12 @@ echo "deb [trusted=yes] file:$repo half main" >/etc/apt/sources.list.d/half-sync
 apt-get update -q >/dev/null  # for amd64 alone, as an image's lists are
 echo "X-Changed: after the Release" >>"$repo/dists/half/main/binary-i386/Packages"
 # Another apt holding the lists' lock for a few seconds, as a fresh machine's first update does.
-held=$(mktemp)
-python3 -c 'import fcntl, time; f = open("/var/lib/apt/lists/lock", "w"); fcntl.lockf(f, fcntl.LOCK_EX); print("held", flush=True); time.sleep(6)' >"$held" &
-until [ -s "$held" ]; do sleep 0.1; done
-rm -f "$held"
+lock_held=$(mktemp)
+python3 -c 'import fcntl, time; f = open("/var/lib/apt/lists/lock", "w"); fcntl.lockf(f, fcntl.LOCK_EX); print("held", flush=True); time.sleep(6)' >"$lock_held" &
+until [ -s "$lock_held" ]; do sleep 0.1; done
+rm -f "$lock_held"
 
-said=$(QUORVANE_APT_RETRY_PAUSE=1 bash -c 'source scripts/common.sh; PACKAGES=(libogg0 libogg0:i386); install_packages' 2>&1) ||
+said=$(QUORVANE_APT_RETRY_PAUSE=1 bash -c 'source scripts/common.sh; install_packages libogg0 libogg0:i386' 2>&1) ||
     fails "the install stopped"
 grep -q "Waiting for another apt" <<<"$said" || fails "no word of waiting for the other apt's lock"
 grep -qx "The mirror's half index for i386 could not be read (file:$repo; see .*): going on without it." <<<"$said" ||

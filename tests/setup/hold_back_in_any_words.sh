@@ -3,6 +3,7 @@
 # tried again with that suite held back, whichever words apt fails in: apt 2's unmet
 # dependencies, the "generated breaks" that a real half-synced mirror gave, apt 3's. On the
 # machine, with apt itself stood in for: it fails unless a suite is held back.
+# shellcheck source=tests/setup/lib.sh
 source "$(dirname "$0")/lib.sh"
 
 apt_get() {

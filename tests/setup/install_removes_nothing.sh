@@ -2,6 +2,7 @@
 # An install that would remove a package of the machine's does not happen, neither the first
 # try nor the one with a suite held back: the command names apt's reason in one line and stops,
 # and the package stays. The suite's i386 index is unreadable, so that both tries are made.
+# shellcheck source=tests/setup/lib.sh
 source "$(dirname "$0")/lib.sh"
 in_fresh_root "$@"
 

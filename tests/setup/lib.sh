@@ -1,6 +1,8 @@
+# shellcheck shell=bash
 # What the set-up's tests share. A test runs either in a fresh root of a Debian release
 # (in_fresh_root), where it may change apt at will, or on the machine itself, for what only the
 # machine has: the handlers of 32-bit programs. tests/setup/run.sh runs them all, as root.
+# shellcheck source=scripts/common.sh
 source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/common.sh"
 
 said=""  # what the code under test printed, shown when a check fails
@@ -15,6 +17,7 @@ fails() {
 # where the machine's handlers are not as the root found them. In the root (--inside), returns.
 in_fresh_root() {
     [ "${1:-}" != --inside ] || return 0
+    # shellcheck source=scripts/lib/roots.sh
     source "$QUORVANE_ROOT/scripts/lib/roots.sh"
     other_release
     fresh_root "${1:-$OTHER}"

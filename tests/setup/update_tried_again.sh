@@ -2,6 +2,7 @@
 # A mirror that serves an index whole again a while after apt's first try: the update is tried
 # again after a pause and reads it, with no word of an unreadable index. The index heals 3 s
 # after the first failure and the pause is 5 s, so tries made without the pause all fail.
+# shellcheck source=tests/setup/lib.sh
 source "$(dirname "$0")/lib.sh"
 in_fresh_root "$@"
 
