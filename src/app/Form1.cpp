@@ -4,6 +4,7 @@
 #include "app/Dpi.h"
 #include "app/FileChoice.h"
 #include "app/Launch.h"
+#include "app/RememberedFolders.h"
 #include "app/SystemLibrary.h"
 #include "form.h"
 #include "paths/Procedures.h"
@@ -222,8 +223,8 @@ void Form1::OnSizing(RECT& proposed) const {
 }
 
 void Form1::Form_Load() {
-    state_.InitDirOpen = GetRegString(kSettingsRoot, kSettingsKey, L"FolderOpen");
-    state_.InitDirRec = GetRegString(kSettingsRoot, kSettingsKey, L"FolderRec");
+    state_.InitDirOpen = GetRegString(kSettingsRoot, kSettingsKey, kFolderOpenValue);
+    state_.InitDirRec = GetRegString(kSettingsRoot, kSettingsKey, kFolderRecValue);
 }
 
 void Form1::Form_Resize(WPARAM sizeType) {
@@ -360,9 +361,9 @@ void Form1::FillFromDrop(HDROP drop) {
     SetWindowTextW(GetDlgItem(state_.hwnd, field), path.c_str());
 }
 
-void Form1::Command1_Click() { Browse(state_.InitDirOpen, L"Open", false, state_.BinFile, L"FolderOpen"); }
+void Form1::Command1_Click() { Browse(state_.InitDirOpen, L"Open", false, state_.BinFile, kFolderOpenValue); }
 
-void Form1::Command2_Click() { Browse(state_.InitDirRec, L"Save As", true, state_.Dest, L"FolderRec"); }
+void Form1::Command2_Click() { Browse(state_.InitDirRec, L"Save As", true, state_.Dest, kFolderRecValue); }
 
 void Form1::Browse(const std::wstring& initDir, const wchar_t* title, bool save, HWND field,
                    const wchar_t* valueName) {
