@@ -140,17 +140,21 @@ void Form1::OnCreate() {
     state_.picture = LoadJpegResource(state_.instance, IDR_BACKGROUND);
     state_.font = MakeFont();
 
-    HWND* const slots[] = {&state_.Label1, &state_.BinFile,  &state_.Command1, &state_.Label2,
-                           &state_.Dest,   &state_.Command2, &state_.Command3};
-    for (size_t i = 0; i < std::size(form::kControls); ++i) {
-        const form::ControlSpec& c = form::kControls[i];
+    for (const form::ControlSpec& c : form::kControls) {
         HWND control = CreateWindowExW(
             c.exStyle, c.windowClass, c.text, WS_CHILD | WS_VISIBLE | c.style, Px(c.place.left),
             Px(c.place.top), Px(c.place.width), Px(c.place.height), state_.hwnd,
             reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), state_.instance, nullptr);
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(state_.font.get()), FALSE);
-        *slots[i] = control;
     }
+    // Each member holds the control of its own id, whatever the order and number of form.h's entries.
+    state_.Label1 = GetDlgItem(state_.hwnd, IDC_LABEL1);
+    state_.BinFile = GetDlgItem(state_.hwnd, IDC_BINFILE);
+    state_.Command1 = GetDlgItem(state_.hwnd, IDC_COMMAND1);
+    state_.Label2 = GetDlgItem(state_.hwnd, IDC_LABEL2);
+    state_.Dest = GetDlgItem(state_.hwnd, IDC_DEST);
+    state_.Command2 = GetDlgItem(state_.hwnd, IDC_COMMAND2);
+    state_.Command3 = GetDlgItem(state_.hwnd, IDC_COMMAND3);
     // The fields take any length; the platform's default would stop typing at 32,767.
     SendMessageW(state_.BinFile, EM_SETLIMITTEXT, 0, 0);
     SendMessageW(state_.Dest, EM_SETLIMITTEXT, 0, 0);
