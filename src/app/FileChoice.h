@@ -3,8 +3,6 @@
 
 #include <string>
 
-inline constexpr wchar_t kSettingsKey[] = L"Software\\Quorvane";
-inline constexpr int kSettingsRoot = 0;  // HKEY_LOCAL_MACHINE
 inline constexpr wchar_t kBinFilter[] = L"BIN File (*.bin)|*.bin";
 
 // "Description|pattern|..." into the dialog's form: each part NUL-terminated, and the

@@ -1,9 +1,9 @@
 #include "app/Form1.h"
 
 #include "app/CommandLine.h"
-#include "app/Dpi.h"
 #include "app/FileChoice.h"
 #include "app/Launch.h"
+#include "app/RememberedFolders.h"
 #include "app/SystemLibrary.h"
 #include "form.h"
 #include "paths/Procedures.h"
@@ -15,11 +15,6 @@ namespace {
 constexpr wchar_t kClassName[] = L"QuorvaneForm1";
 // Takes dropped files by its style: DragAcceptFiles would bring the shell in at start-up.
 constexpr DWORD kExStyle = WS_EX_ACCEPTFILES;
-
-// Posted by the resize handler to itself: the fixed size is set once the resize that raised
-// it is complete. Set from inside that resize, Wine under a window manager never passes it
-// on to X, and the window stays at the manager's size, partly unpainted.
-constexpr UINT kApplyFixedSizeMessage = WM_APP + 1;
 
 constexpr wchar_t kFieldMissing[] = L"Bin file or destination file are missing\rPlease check";
 constexpr wchar_t kLaunchFailed[] = L"An error has occured\rCheck your filenames";
@@ -41,10 +36,6 @@ int FieldForDrop(int controlId) {
     }
 }
 
-POINT CentredOnScreen(SIZE outer) {
-    return {(GetSystemMetrics(SM_CXSCREEN) - outer.cx) / 2, (GetSystemMetrics(SM_CYSCREEN) - outer.cy) / 2};
-}
-
 std::wstring WindowText(HWND window) {
     std::wstring text(static_cast<size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
     text.resize(static_cast<size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
@@ -52,8 +43,6 @@ std::wstring WindowText(HWND window) {
 }
 
 }  // namespace
-
-int Form1::Px(int twips) const { return MulDiv(twips, state_.dpi, form::kTwipsPerInch); }
 
 bool Form1::Create(HINSTANCE instance) {
     state_.instance = instance;
@@ -68,13 +57,9 @@ bool Form1::Create(HINSTANCE instance) {
     wc.lpszClassName = kClassName;
     if (!RegisterClassExW(&wc)) return false;
 
-    // Centred at the system's DPI, which puts the window on the primary monitor; once it
-    // exists, it is laid out again if that monitor has a DPI of its own (OnCreate).
-    state_.dpi = static_cast<int>(WindowDpi(nullptr));
-    state_.outerSize = OuterSizeForDpi();
-    const POINT at = CentredOnScreen(state_.outerSize);
-    return CreateWindowExW(kExStyle, kClassName, form::kCaption, form::kStyle, at.x, at.y,
-                           state_.outerSize.cx, state_.outerSize.cy, nullptr, nullptr, instance,
+    const RECT at = state_.frame.Start(kExStyle);
+    return CreateWindowExW(kExStyle, kClassName, form::kCaption, form::kStyle, at.left, at.top,
+                           at.right - at.left, at.bottom - at.top, nullptr, nullptr, instance,
                            this) != nullptr;
 }
 
@@ -103,13 +88,13 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         Form_Resize(wParam);
         return 0;
     case WM_SIZING:
-        OnSizing(*reinterpret_cast<RECT*>(lParam));
+        state_.frame.OnSizing(*reinterpret_cast<RECT*>(lParam));
         return TRUE;
-    case WM_DPICHANGED:
-        OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));  // both words: the DPI
+    case WM_DPICHANGED:  // both words of wParam: the DPI
+        state_.frame.OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
         return 0;
-    case kApplyFixedSizeMessage:
-        ApplyFixedSize();
+    case FixedFrame::kApplyFixedSizeMessage:
+        state_.frame.ApplyFixedSize();
         return 0;
     case WM_ERASEBKGND:
         return 1;  // OnPaint covers the whole client area
@@ -137,112 +122,28 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 
 void Form1::OnCreate() {
     state_.picture = LoadJpegResource(state_.instance, IDR_BACKGROUND);
-    state_.font = MakeFont();
-
-    HWND* const slots[] = {&state_.Label1, &state_.BinFile,  &state_.Command1, &state_.Label2,
-                           &state_.Dest,   &state_.Command2, &state_.Command3};
-    for (size_t i = 0; i < std::size(form::kControls); ++i) {
-        const form::ControlSpec& c = form::kControls[i];
-        HWND control = CreateWindowExW(
-            c.exStyle, c.windowClass, c.text, WS_CHILD | WS_VISIBLE | c.style, Px(c.place.left),
-            Px(c.place.top), Px(c.place.width), Px(c.place.height), state_.hwnd,
-            reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), state_.instance, nullptr);
-        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(state_.font.get()), FALSE);
-        *slots[i] = control;
-    }
+    state_.frame.Attach(state_.hwnd, state_.instance);
+    // Each member holds the control of its own id, whatever the order and number of form.h's entries.
+    state_.Label1 = GetDlgItem(state_.hwnd, IDC_LABEL1);
+    state_.BinFile = GetDlgItem(state_.hwnd, IDC_BINFILE);
+    state_.Command1 = GetDlgItem(state_.hwnd, IDC_COMMAND1);
+    state_.Label2 = GetDlgItem(state_.hwnd, IDC_LABEL2);
+    state_.Dest = GetDlgItem(state_.hwnd, IDC_DEST);
+    state_.Command2 = GetDlgItem(state_.hwnd, IDC_COMMAND2);
+    state_.Command3 = GetDlgItem(state_.hwnd, IDC_COMMAND3);
     // The fields take any length; the platform's default would stop typing at 32,767.
     SendMessageW(state_.BinFile, EM_SETLIMITTEXT, 0, 0);
     SendMessageW(state_.Dest, EM_SETLIMITTEXT, 0, 0);
 
-    // Made at the system's DPI; a primary monitor at another scale has its own.
-    const int dpi = static_cast<int>(WindowDpi(state_.hwnd));
-    if (dpi != state_.dpi) {
-        state_.dpi = dpi;
-        LayOut(CentredOnScreen(OuterSizeForDpi()));
-    }
-
     Form_Load();
 }
 
-UniqueGdi<HFONT> Form1::MakeFont() const {
-    return UniqueGdi<HFONT>(CreateFontW(-MulDiv(8, state_.dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                                        DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                                        DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"MS Sans Serif"));
-}
-
-// The outer size that gives the client area in twips at the window's DPI, on the frame the
-// platform reports for that DPI.
-SIZE Form1::OuterSizeForDpi() const {
-    RECT outer = {0, 0, Px(form::kClientSize.cx), Px(form::kClientSize.cy)};
-    AdjustWindowRectForDpi(outer, form::kStyle, kExStyle, static_cast<UINT>(state_.dpi));
-    return {outer.right - outer.left, outer.bottom - outer.top};
-}
-
-// Everything from the same twips at the window's DPI: the 8-point font, the controls, and
-// the fixed size, with the window's top-left corner at topLeft.
-void Form1::LayOut(POINT topLeft) {
-    UniqueGdi<HFONT> font = MakeFont();
-    for (const form::ControlSpec& c : form::kControls) {
-        HWND control = GetDlgItem(state_.hwnd, c.id);
-        SetWindowPos(control, nullptr, Px(c.place.left), Px(c.place.top), Px(c.place.width),
-                     Px(c.place.height), SWP_NOZORDER | SWP_NOACTIVATE);
-        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
-    }
-    state_.font = std::move(font);  // the old one only now, when no control uses it
-
-    state_.outerSize = OuterSizeForDpi();
-    if (IsZoomed(state_.hwnd) || IsIconic(state_.hwnd)) return;  // restoring applies the size
-    SetWindowPos(state_.hwnd, nullptr, topLeft.x, topLeft.y, state_.outerSize.cx, state_.outerSize.cy,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
-    // A platform may draw another frame than it reports for that DPI (Wine draws its own at
-    // the system's): the client area is what must come out right.
-    RECT client;
-    GetClientRect(state_.hwnd, &client);
-    const SIZE missing = {Px(form::kClientSize.cx) - client.right, Px(form::kClientSize.cy) - client.bottom};
-    if (missing.cx || missing.cy) {
-        state_.outerSize = {state_.outerSize.cx + missing.cx, state_.outerSize.cy + missing.cy};
-        SetWindowPos(state_.hwnd, nullptr, 0, 0, state_.outerSize.cx, state_.outerSize.cy,
-                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    }
-    RedrawWindow(state_.hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
-}
-
-void Form1::OnDpiChanged(UINT dpi, const RECT& suggested) {
-    // Moved to a monitor of another scale, or the scale changed: the same twips at the new
-    // DPI, where Windows suggests. The fields keep their text and the focus stays.
-    state_.dpi = static_cast<int>(dpi);
-    LayOut({suggested.left, suggested.top});
-}
-
-void Form1::OnSizing(RECT& proposed) const {
-    // Windows runs a border drag in its own loop and dispatches posted messages there: the
-    // frame would take each dragged size and be set back at once, flickering through the
-    // drag. The size is fixed, so the frame does not move at all.
-    if (!IsZoomed(state_.hwnd) && !IsIconic(state_.hwnd)) GetWindowRect(state_.hwnd, &proposed);
-}
-
 void Form1::Form_Load() {
-    state_.InitDirOpen = GetRegString(kSettingsRoot, kSettingsKey, L"FolderOpen");
-    state_.InitDirRec = GetRegString(kSettingsRoot, kSettingsKey, L"FolderRec");
+    state_.InitDirOpen = GetRegString(kSettingsRoot, kSettingsKey, kFolderOpenValue);
+    state_.InitDirRec = GetRegString(kSettingsRoot, kSettingsKey, kFolderRecValue);
 }
 
-void Form1::Form_Resize(WPARAM sizeType) {
-    // Minimized and maximized windows keep the platform's size; the normal state is fixed.
-    if (sizeType == SIZE_RESTORED && !HasFixedSize()) PostMessageW(state_.hwnd, kApplyFixedSizeMessage, 0, 0);
-}
-
-void Form1::ApplyFixedSize() {
-    // The window may have been maximized or minimized since the resize that posted this.
-    if (IsZoomed(state_.hwnd) || IsIconic(state_.hwnd) || HasFixedSize()) return;
-    SetWindowPos(state_.hwnd, nullptr, 0, 0, state_.outerSize.cx, state_.outerSize.cy,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-bool Form1::HasFixedSize() const {
-    RECT r;
-    GetWindowRect(state_.hwnd, &r);
-    return r.right - r.left == state_.outerSize.cx && r.bottom - r.top == state_.outerSize.cy;
-}
+void Form1::Form_Resize(WPARAM sizeType) { state_.frame.AfterResize(sizeType); }
 
 void Form1::OnPaint() {
     PAINTSTRUCT ps;
@@ -360,9 +261,9 @@ void Form1::FillFromDrop(HDROP drop) {
     SetWindowTextW(GetDlgItem(state_.hwnd, field), path.c_str());
 }
 
-void Form1::Command1_Click() { Browse(state_.InitDirOpen, L"Open", false, state_.BinFile, L"FolderOpen"); }
+void Form1::Command1_Click() { Browse(state_.InitDirOpen, L"Open", false, state_.BinFile, kFolderOpenValue); }
 
-void Form1::Command2_Click() { Browse(state_.InitDirRec, L"Save As", true, state_.Dest, L"FolderRec"); }
+void Form1::Command2_Click() { Browse(state_.InitDirRec, L"Save As", true, state_.Dest, kFolderRecValue); }
 
 void Form1::Browse(const std::wstring& initDir, const wchar_t* title, bool save, HWND field,
                    const wchar_t* valueName) {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/CommonDialog.h"
+#include "app/FixedFrame.h"
 #include "app/Picture.h"
 #include "common/Unique.h"
 
@@ -24,9 +25,7 @@ private:
         HINSTANCE instance{};
         HWND hwnd{};
         HWND Label1{}, BinFile{}, Command1{}, Label2{}, Dest{}, Command2{}, Command3{};
-        int dpi = 96;
-        SIZE outerSize{};
-        UniqueGdi<HFONT> font;
+        FixedFrame frame;  // the DPI, the font, the layout and the fixed size
         UniqueGdi<HBRUSH> backColor;
         Picture picture;
         HWND lastFocus{};  // given back when the window is activated again
@@ -40,11 +39,6 @@ private:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
     void OnCreate();
-    UniqueGdi<HFONT> MakeFont() const;
-    SIZE OuterSizeForDpi() const;
-    void LayOut(POINT topLeft);
-    void OnDpiChanged(UINT dpi, const RECT& suggested);
-    void OnSizing(RECT& proposed) const;
     void OnPaint();
     void DrawForm(HDC dc, const RECT& client) const;
     LRESULT OnCtlColorStatic(HDC dc, HWND control);
@@ -52,8 +46,6 @@ private:
     void OnCommand(WPARAM wParam);
     void Form_Load();
     void Form_Resize(WPARAM sizeType);
-    void ApplyFixedSize();
-    bool HasFixedSize() const;
     void Command1_Click();
     void Command2_Click();
     void Command3_Click();
@@ -64,7 +56,6 @@ private:
     void Browse(const std::wstring& initDir, const wchar_t* title, bool save, HWND field,
                 const wchar_t* valueName);
     void ShowError(const wchar_t* text);
-    int Px(int twips) const;
 
     State state_;
 };

@@ -23,9 +23,11 @@ double RedShareOf(HWND icon) {
     return total ? static_cast<double>(red) / total : 0;
 }
 
-// The box is the program's error box: modal over the main window, stop icon, OK alone.
-void ExpectErrorBox(const App& app, HWND box, const wchar_t* text, int line) {
+// The program's error box comes up with the text, modal over the main window, with the stop
+// icon and OK alone; then it is closed.
+void ExpectErrorBoxAndClose(App& app, const wchar_t* text, int line) {
     SCOPED_TRACE(testing::Message() << "called from line " << line);
+    HWND box = app.WaitForDialog(L"Error");
     ASSERT_TRUE(box) << "no \"Error\" box appeared";
     EXPECT_EQ(text, WindowTextOf(GetDlgItem(box, 0xFFFF)));
     EXPECT_EQ(app.window(), GetWindow(box, GW_OWNER));
@@ -46,6 +48,7 @@ void ExpectErrorBox(const App& app, HWND box, const wchar_t* text, int line) {
     double redShare = 0;
     WaitUntil(2000, [&] { return (redShare = RedShareOf(GetDlgItem(box, 0x440))) > 0; });
     EXPECT_GT(redShare, 0.25) << "not the stop icon";
+    app.CloseMessageBox(box);
 }
 
 // Pastes text through the clipboard over a field's text.
@@ -82,9 +85,7 @@ void RefusesWith(App& app, const std::wstring& folder, const std::wstring& input
     app.SetText(IDC_BINFILE, input);
     app.SetText(IDC_DEST, dest);
     app.Click(IDC_COMMAND3);
-    HWND box = app.WaitForDialog(L"Error");
-    ExpectErrorBox(app, box, message, line);
-    if (box) app.CloseMessageBox(box);
+    ExpectErrorBoxAndClose(app, message, line);
     ExpectStillOpen(app, input, dest, folder, line);
 }
 
@@ -172,13 +173,9 @@ TEST_F(RunAction, EnterInTheDestinationFieldRunsAsTheButtonDoes) {
         // With a field empty, Enter gives the same message as the button, then Ctrl+M too.
         app.SetText(IDC_DEST, L"C:\\out\\new.bin");
         app.PostKey(IDC_DEST, VK_RETURN);
-        HWND box = app.WaitForDialog(L"Error");
-        ExpectErrorBox(app, box, kFieldMissing, __LINE__);
-        if (box) app.CloseMessageBox(box);
+        ExpectErrorBoxAndClose(app, kFieldMissing, __LINE__);
         app.PostChar(IDC_DEST, L'\r');
-        box = app.WaitForDialog(L"Error");
-        ExpectErrorBox(app, box, kFieldMissing, __LINE__);
-        if (box) app.CloseMessageBox(box);
+        ExpectErrorBoxAndClose(app, kFieldMissing, __LINE__);
         ExpectStillOpen(app, L"", L"C:\\out\\new.bin", scratch.path(), __LINE__);
 
         app.SetText(IDC_BINFILE, L"C:\\img\\game.bin");
@@ -198,9 +195,7 @@ TEST_F(RunAction, AnEmptyFieldIsRefusedWithAMessage) {
     RefusesWith(app, scratch.path(), L"", L"", kFieldMissing, __LINE__);
     // The run button keeps the focus its click gave it: Enter presses it again.
     app.PostKey(IDC_COMMAND3, VK_RETURN);
-    HWND box = app.WaitForDialog(L"Error");
-    ExpectErrorBox(app, box, kFieldMissing, __LINE__);
-    if (box) app.CloseMessageBox(box);
+    ExpectErrorBoxAndClose(app, kFieldMissing, __LINE__);
 }
 
 TEST_F(RunAction, AFocusedRunButtonIsPressedBySpaceOrEnter) {
@@ -216,9 +211,7 @@ TEST_F(RunAction, AFocusedRunButtonIsPressedBySpaceOrEnter) {
     for (WORD key : {VK_SPACE, VK_RETURN}) {
         SCOPED_TRACE(testing::Message() << "key " << key);
         app.PostKey(IDC_COMMAND3, key);
-        HWND box = app.WaitForDialog(L"Error");
-        ExpectErrorBox(app, box, kFieldMissing, __LINE__);
-        if (box) app.CloseMessageBox(box);
+        ExpectErrorBoxAndClose(app, kFieldMissing, __LINE__);
     }
 }
 
