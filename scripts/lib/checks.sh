@@ -48,7 +48,9 @@ check_shell() {
         *) head -n1 "$QUORVANE_ROOT/$file" | grep -qE '^#!.*[/ ](ba)?sh( |$)' && echo "$file" ;;
         esac
     done)
-    (cd "$QUORVANE_ROOT" && shellcheck --severity=warning --external-sources --format=gcc "${scripts[@]}") || {
+    # Each process reads the sourced files again: a few scripts a process, one process a core.
+    (cd "$QUORVANE_ROOT" && printf '%s\n' "${scripts[@]}" |
+        xargs -P "$(nproc)" -n 4 shellcheck --severity=warning --external-sources --format=gcc) || {
         echo "shellcheck found the above in the shell scripts; a false positive is disabled where it occurs, with its reason." >&2
         return 1
     }
